@@ -1,0 +1,25 @@
+// Decoding the call, kan and reach strings of a kyoku's draw and discard lists.
+#pragma once
+
+#include <expected>
+#include <string_view>
+#include <variant>
+
+#include "paifu/conv/conversion_error.hpp"
+#include "paifu/mjai/event.hpp"
+
+namespace paifu::conv {
+
+// A draw-list string: a chi, pon or daiminkan by `actor`.
+std::expected<mjai::Event, ConversionError> decode_draw_string(mjai::Seat actor, std::string_view text);
+
+// What a discard-list string becomes: one kakan or ankan, or a reach followed by its dahai.
+struct ReachDiscard {
+  mjai::Reach reach;
+  mjai::Dahai dahai;
+};
+using DiscardCall = std::variant<mjai::Kakan, mjai::Ankan, ReachDiscard>;
+
+std::expected<DiscardCall, ConversionError> decode_discard_string(mjai::Seat actor, std::string_view text);
+
+}  // namespace paifu::conv

@@ -1,0 +1,27 @@
+// The kyoku converter's failure: a kind, plus what the kind carries.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "paifu/mjai/event.hpp"
+
+namespace paifu::conv {
+
+enum class ConversionErrorKind {
+  InvalidCallString,         // carries the whole string
+  InvalidTile,               // carries the two characters
+  MarkerInDrawList,
+  UnexpectedCall,            // carries the call event
+  DoraMarkersExhausted,
+  MissingDraw,
+  MissingDiscardAfterReach,
+};
+
+struct ConversionError {
+  ConversionErrorKind kind;
+  std::string text;                // InvalidCallString, InvalidTile
+  std::optional<mjai::Event> call; // UnexpectedCall
+};
+
+}  // namespace paifu::conv

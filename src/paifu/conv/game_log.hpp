@@ -1,0 +1,54 @@
+// The prepared game: what the game frame and the kyoku converter read.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <expected>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "paifu/tenhou/raw_log.hpp"
+
+namespace paifu::conv {
+
+struct HoraEntry {
+  tenhou::Scores deltas{};
+  std::uint8_t actor = 0;
+  std::uint8_t target = 0;
+};
+
+struct Win {
+  std::vector<HoraEntry> entries;
+};
+struct NoWin {
+  tenhou::Scores deltas{};
+};
+using KyokuOutcome = std::variant<Win, NoWin>;
+
+// A kyoku record with its result list reduced to an outcome.
+struct PreparedKyoku {
+  tenhou::KyokuHeader header;
+  tenhou::Scores scores{};
+  std::vector<Tile> dora_indicators;
+  std::vector<Tile> ura_indicators;
+  std::array<tenhou::Hand, 4> start_hands{};
+  std::array<std::vector<tenhou::ActionItem>, 4> draws;
+  std::array<std::vector<tenhou::ActionItem>, 4> discards;
+  KyokuOutcome outcome;
+};
+
+struct GameLog {
+  std::array<std::string, 4> names;
+  std::uint8_t kyoku_first = 0;
+  bool aka_flag = false;
+  std::vector<PreparedKyoku> kyokus;
+};
+
+// The one way preparation fails: reported to callers as "invalid log".
+struct InvalidLog {};
+
+// Refuses three-player games, derives kyoku_first and aka_flag, and reduces each result list.
+std::expected<GameLog, InvalidLog> prepare_game_log(tenhou::RawLog&& raw);
+
+}  // namespace paifu::conv

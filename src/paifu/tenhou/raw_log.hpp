@@ -1,0 +1,113 @@
+// The typed records a Tenhou version-6 log is read into, and the strict reader that fills them.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <expected>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "paifu/conv/tile.hpp"
+
+namespace paifu::tenhou {
+
+// A generic JSON value. Numbers keep how they were written: a non-negative integer, a negative
+// integer, or a floating-point number (fraction, exponent, "-0", or an integer beyond 64 bits).
+struct JsonValue;
+using JsonArray = std::vector<JsonValue>;
+// Members in document order; duplicate names are all kept.
+using JsonObject = std::vector<std::pair<std::string, JsonValue>>;
+
+struct JsonValue {
+  std::variant<std::nullptr_t, bool, std::uint64_t, std::int64_t, double, std::string, JsonArray, JsonObject> value;
+};
+
+// An element of a draw or discard list.
+struct Marker {
+  std::uint8_t value = 0;
+};
+struct Call {
+  std::string text;
+};
+using ActionItem = std::variant<Tile, Marker, Call>;
+
+// An element of a kyoku's result list.
+struct Label {
+  std::string text;
+};
+struct Deltas {
+  std::array<std::int32_t, 4> values{};
+};
+struct Details {
+  std::vector<JsonValue> elements;
+};
+using ResultItem = std::variant<Label, Deltas, Details>;
+
+using Scores = std::array<std::int32_t, 4>;
+using Hand = std::array<Tile, 13>;
+
+struct KyokuHeader {
+  std::uint8_t kyoku = 0;
+  std::uint8_t honba = 0;
+  std::uint8_t kyotaku = 0;
+};
+
+// One kyoku record: a 17-element array whose meaning is given by position.
+struct Inner {
+  KyokuHeader header;
+  Scores scores{};
+  std::vector<Tile> dora_indicators;
+  std::vector<Tile> ura_indicators;
+  std::array<Hand, 4> start_hands{};
+  std::array<std::vector<ActionItem>, 4> draws;
+  std::array<std::vector<ActionItem>, 4> discards;
+  std::vector<ResultItem> results;
+};
+
+struct Rule {
+  std::string disp;
+  std::uint8_t aka = 0;
+  std::uint8_t aka51 = 0;
+  std::uint8_t aka52 = 0;
+  std::uint8_t aka53 = 0;
+};
+
+struct RawLog {
+  std::vector<Inner> log;
+  std::array<std::string, 4> name;
+  Rule rule;
+  std::optional<std::string> ratingc;
+  std::optional<std::int32_t> lobby;
+  std::optional<std::vector<std::string>> dan;
+  std::optional<std::vector<double>> rate;
+  std::optional<std::vector<std::string>> sx;
+};
+
+enum class ParseErrorKind {
+  Syntax,
+  TrailingCharacters,
+  NestingLimit,
+  WrongType,
+  OutOfRange,
+  InvalidLength,
+  DuplicateField,
+  MissingField,
+  NoMatchingForm,
+  InvalidTile,
+};
+
+// Why a document was refused. The description is for diagnostics only; callers report every
+// parse failure alike.
+struct ParseError {
+  ParseErrorKind kind;
+  std::string description;
+};
+
+// Reads the whole text as one log document, strictly and all-or-nothing.
+std::expected<RawLog, ParseError> parse_raw_log(std::string_view text);
+
+}  // namespace paifu::tenhou
