@@ -1,7 +1,7 @@
 // The whole game as one event list, from start_game to end_game.
 #pragma once
 
-#include <expected>
+#include "paifu/util/expected.hpp"
 #include <vector>
 
 #include "paifu/conv/conversion_error.hpp"
@@ -10,6 +10,6 @@
 
 namespace paifu::conv {
 
-std::expected<std::vector<mjai::Event>, ConversionError> run_game_frame(GameLog&& game);
+expected<std::vector<mjai::Event>, ConversionError> run_game_frame(GameLog&& game);
 
 }  // namespace paifu::conv

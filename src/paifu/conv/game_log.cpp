@@ -27,7 +27,7 @@ std::optional<std::uint8_t> seat_of(const tenhou::JsonValue& element) {
   return std::nullopt;
 }
 
-std::expected<KyokuOutcome, InvalidLog> outcome_of(const std::vector<tenhou::ResultItem>& results) {
+expected<KyokuOutcome, InvalidLog> outcome_of(const std::vector<tenhou::ResultItem>& results) {
   const auto* first = results.empty() ? nullptr : std::get_if<tenhou::Label>(&results.front());
   if (first != nullptr && first->text == kWinLabel) {
     Win win;
@@ -36,10 +36,10 @@ std::expected<KyokuOutcome, InvalidLog> outcome_of(const std::vector<tenhou::Res
       const auto* deltas = std::get_if<tenhou::Deltas>(&results[i]);
       const auto* details = std::get_if<tenhou::Details>(&results[i + 1]);
       if (deltas == nullptr || details == nullptr) continue;
-      if (details->elements.size() < 2) return std::unexpected(InvalidLog{});
+      if (details->elements.size() < 2) return unexpected(InvalidLog{});
       const auto actor = seat_of(details->elements[0]);
       const auto target = seat_of(details->elements[1]);
-      if (!actor || !target) return std::unexpected(InvalidLog{});
+      if (!actor || !target) return unexpected(InvalidLog{});
       win.entries.push_back(HoraEntry{deltas->values, *actor, *target});
     }
     return win;
@@ -53,9 +53,9 @@ std::expected<KyokuOutcome, InvalidLog> outcome_of(const std::vector<tenhou::Res
 
 }  // namespace
 
-std::expected<GameLog, InvalidLog> prepare_game_log(tenhou::RawLog&& raw) {
+expected<GameLog, InvalidLog> prepare_game_log(tenhou::RawLog&& raw) {
   const std::string_view disp = raw.rule.disp;
-  if (is_three_player(disp)) return std::unexpected(InvalidLog{});
+  if (is_three_player(disp)) return unexpected(InvalidLog{});
 
   GameLog game;
   game.kyoku_first = kyoku_first_of(disp);
@@ -65,7 +65,7 @@ std::expected<GameLog, InvalidLog> prepare_game_log(tenhou::RawLog&& raw) {
   game.kyokus.reserve(raw.log.size());
   for (tenhou::Inner& inner : raw.log) {
     auto outcome = outcome_of(inner.results);
-    if (!outcome) return std::unexpected(outcome.error());
+    if (!outcome) return unexpected(outcome.error());
     game.kyokus.push_back(PreparedKyoku{inner.header, inner.scores, std::move(inner.dora_indicators),
                                         std::move(inner.ura_indicators), inner.start_hands, std::move(inner.draws),
                                         std::move(inner.discards), std::move(*outcome)});

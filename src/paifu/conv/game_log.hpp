@@ -3,7 +3,7 @@
 
 #include <array>
 #include <cstdint>
-#include <expected>
+#include "paifu/util/expected.hpp"
 #include <string>
 #include <variant>
 #include <vector>
@@ -49,6 +49,6 @@ struct GameLog {
 struct InvalidLog {};
 
 // Refuses three-player games, derives kyoku_first and aka_flag, and reduces each result list.
-std::expected<GameLog, InvalidLog> prepare_game_log(tenhou::RawLog&& raw);
+expected<GameLog, InvalidLog> prepare_game_log(tenhou::RawLog&& raw);
 
 }  // namespace paifu::conv

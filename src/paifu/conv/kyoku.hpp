@@ -1,7 +1,7 @@
 // Replaying one kyoku into its mjai events.
 #pragma once
 
-#include <expected>
+#include "paifu/util/expected.hpp"
 #include <vector>
 
 #include "paifu/conv/conversion_error.hpp"
@@ -11,7 +11,7 @@
 namespace paifu::conv {
 
 // The events of one kyoku, from its start_kyoku to its end_kyoku.
-std::expected<std::vector<mjai::Event>, ConversionError> convert_kyoku(const PreparedKyoku& kyoku);
+expected<std::vector<mjai::Event>, ConversionError> convert_kyoku(const PreparedKyoku& kyoku);
 
 // Appends the hora or ryukyoku events of the kyoku's outcome, then end_kyoku.
 void append_kyoku_result(std::vector<mjai::Event>& events, const PreparedKyoku& kyoku);

@@ -81,7 +81,7 @@ std::string invalid_tile_code_message(std::uint8_t code) {
   return message;
 }
 
-std::expected<Tile, std::string> tile_from_code_text(std::string_view call, std::size_t pos) {
+expected<Tile, std::string> tile_from_code_text(std::string_view call, std::size_t pos) {
   const std::string_view pair = call.substr(pos, 2);
   // An optional leading '+', then one or more ASCII digits, nothing else.
   std::string_view digits = pair;
@@ -92,7 +92,7 @@ std::expected<Tile, std::string> tile_from_code_text(std::string_view call, std:
     std::from_chars(digits.data(), digits.data() + digits.size(), value);
     if (auto tile = value <= 0xFF ? tile_from_code(static_cast<std::uint8_t>(value)) : std::nullopt) return *tile;
   }
-  return std::unexpected(decode_pair_lossy(static_cast<unsigned char>(pair[0]), static_cast<unsigned char>(pair[1])));
+  return unexpected(decode_pair_lossy(static_cast<unsigned char>(pair[0]), static_cast<unsigned char>(pair[1])));
 }
 
 std::string_view tile_name(Tile tile) { return kTileNames.at(tile.index); }

@@ -4,7 +4,7 @@
 #include <compare>
 #include <cstddef>
 #include <cstdint>
-#include <expected>
+#include "paifu/util/expected.hpp"
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,7 +30,7 @@ std::string invalid_tile_code_message(std::uint8_t code);
 
 // Reads the two bytes of `call` at `pos` as a tile code. On failure returns the two characters
 // as text (an invalid byte sequence becomes U+FFFD). The caller guarantees pos + 2 <= size.
-std::expected<Tile, std::string> tile_from_code_text(std::string_view call, std::size_t pos);
+expected<Tile, std::string> tile_from_code_text(std::string_view call, std::size_t pos);
 
 // The mjai text of a tile.
 std::string_view tile_name(Tile tile);

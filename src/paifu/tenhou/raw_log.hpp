@@ -3,7 +3,7 @@
 
 #include <array>
 #include <cstdint>
-#include <expected>
+#include "paifu/util/expected.hpp"
 #include <optional>
 #include <string>
 #include <string_view>
@@ -108,6 +108,6 @@ struct ParseError {
 };
 
 // Reads the whole text as one log document, strictly and all-or-nothing.
-std::expected<RawLog, ParseError> parse_raw_log(std::string_view text);
+expected<RawLog, ParseError> parse_raw_log(std::string_view text);
 
 }  // namespace paifu::tenhou

@@ -1,0 +1,91 @@
+// Throughput on the real logs: the JSON library's own floor (a reader that does nothing with what
+// it validates), the strict log reader, and the whole in-memory conversion.
+#include <benchmark/benchmark.h>
+#include <rapidjson/reader.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "paifu/conv/convert.hpp"
+#include "paifu/tenhou/raw_log.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::vector<std::string>& corpus() {
+  static const std::vector<std::string> texts = [] {
+    std::vector<fs::path> paths;
+    for (const char* dir : {PAIFU_SAMPLES_DIR, PAIFU_SHARED_CORPUS_DIR}) {
+      if (!fs::is_directory(dir)) continue;
+      for (const auto& entry : fs::directory_iterator(dir)) {
+        if (entry.path().extension() == ".json") paths.push_back(entry.path());
+      }
+    }
+    std::sort(paths.begin(), paths.end());
+    std::vector<std::string> result;
+    for (const auto& path : paths) {
+      std::ifstream in(path, std::ios::binary);
+      std::ostringstream text;
+      text << in.rdbuf();
+      result.push_back(text.str());
+    }
+    return result;
+  }();
+  return texts;
+}
+
+std::int64_t corpus_bytes() {
+  std::int64_t total = 0;
+  for (const auto& text : corpus()) total += static_cast<std::int64_t>(text.size());
+  return total;
+}
+
+template <typename Body>
+void run_over_corpus(benchmark::State& state, Body body) {
+  const auto& texts = corpus();
+  for (auto _ : state) {
+    for (const auto& text : texts) body(text);
+  }
+  state.SetBytesProcessed(state.iterations() * corpus_bytes());
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(texts.size()));
+}
+
+void BM_LibraryFloor(benchmark::State& state) {
+  constexpr unsigned kFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag |
+                              rapidjson::kParseValidateEncodingFlag;
+  run_over_corpus(state, [](const std::string& text) {
+    rapidjson::Reader reader;
+    rapidjson::BaseReaderHandler<> handler;
+    rapidjson::StringStream stream(text.c_str());
+    benchmark::DoNotOptimize(reader.Parse<kFlags>(stream, handler));
+  });
+}
+
+void BM_ParseRawLog(benchmark::State& state) {
+  run_over_corpus(state, [](const std::string& text) {
+    auto log = paifu::tenhou::parse_raw_log(text);
+    benchmark::DoNotOptimize(log.has_value());
+    benchmark::DoNotOptimize(log);
+  });
+}
+
+void BM_ConvertLogText(benchmark::State& state) {
+  run_over_corpus(state, [](const std::string& text) {
+    auto lines = paifu::conv::convert_log_text(text);
+    benchmark::DoNotOptimize(lines.has_value());
+    benchmark::DoNotOptimize(lines);
+  });
+}
+
+BENCHMARK(BM_LibraryFloor);
+BENCHMARK(BM_ParseRawLog);
+BENCHMARK(BM_ConvertLogText);
+
+}  // namespace
+
+BENCHMARK_MAIN();
