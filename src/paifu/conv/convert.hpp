@@ -1,11 +1,13 @@
 // The whole conversion of one log file: read, parse, prepare, replay, encode, deliver.
 #pragma once
 
-#include <expected>
+#include "paifu/util/expected.hpp"
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "paifu/conv/output.hpp"
 
 namespace paifu::conv {
 
@@ -40,14 +42,21 @@ struct ConversionFailure {
 };
 
 // Converts the text of a log held in memory (no file is read or written).
-std::expected<std::vector<std::string>, ConversionFailure> convert_log_text(std::string_view text);
+expected<std::vector<std::string>, ConversionFailure> convert_log_text(std::string_view text);
 
-// Paths are byte strings; `output_path` absent means the lines are only returned.
-std::expected<std::vector<std::string>, ConversionFailure> convert_log_file(
-    std::string_view input_path, std::optional<std::string_view> output_path);
+// Reads and converts the log file at `input_path`; when `output_path` is present, also writes
+// the lines there (see deliver_lines). Paths are byte strings. Nothing is written unless the
+// whole game converted and encoded.
+expected<std::vector<std::string>, ConversionFailure> convert_log_file(
+    std::string_view input_path, std::optional<std::string_view> output_path,
+    const SystemCalls& sys = real_system_calls());
 
 // How paths appear in messages.
-std::string quoted_path(std::string_view path);  // open failure
-std::string plain_path(std::string_view path);   // create failure
+// Open failure: between double quotes; backslash, quotes, tab, CR, LF and NUL escaped with a
+// backslash, characters that are not printable or extend a grapheme as \u{hex}, and each byte
+// of ill-formed UTF-8 as \xHH.
+std::string quoted_path(std::string_view path);
+// Create failure: read as UTF-8, each maximal ill-formed subsequence replaced by U+FFFD.
+std::string plain_path(std::string_view path);
 
 }  // namespace paifu::conv

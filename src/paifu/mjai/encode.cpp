@@ -1,7 +1,301 @@
+// The compact JSON writer for mjai events.
+//
+// The text is written by hand, straight into the caller's buffer. The JSON library on this
+// machine would write control characters as upper-case "\u001F"; our lines use lower-case hex
+// digits, so the few forms we need (objects, arrays, strings, integers, booleans) are written
+// here. Every key, together with the separator before it and the ":" after it, is one constant
+// fragment, and so is every quoted tile name and every quoted "type" value.
 #include "paifu/mjai/encode.hpp"
 
-namespace paifu::mjai {
+#include <array>
+#include <charconv>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <type_traits>
 
-std::expected<void, EncodeError> encode_event(const Event&, std::string&) { return std::unexpected(EncodeError{}); }
+namespace paifu::mjai {
+namespace {
+
+using namespace std::string_view_literals;
+
+// `{"type":"<kind>"` for every kind, in EventKind order.
+constexpr std::array<std::string_view, std::variant_size_v<EventVariant>> kOpenings = {
+    R"({"type":"none")"sv,      R"({"type":"start_game")"sv, R"({"type":"start_kyoku")"sv,
+    R"({"type":"tsumo")"sv,     R"({"type":"dahai")"sv,      R"({"type":"chi")"sv,
+    R"({"type":"pon")"sv,       R"({"type":"daiminkan")"sv,  R"({"type":"kakan")"sv,
+    R"({"type":"ankan")"sv,     R"({"type":"dora")"sv,       R"({"type":"reach")"sv,
+    R"({"type":"reach_accepted")"sv, R"({"type":"hora")"sv,  R"({"type":"ryukyoku")"sv,
+    R"({"type":"end_kyoku")"sv, R"({"type":"end_game")"sv};
+
+// Each tile's mjai name as a JSON string, in tile-index order.
+constexpr std::array<std::string_view, kTileCount> kQuotedTiles = {
+    R"("1m")"sv, R"("2m")"sv, R"("3m")"sv, R"("4m")"sv, R"("5m")"sv, R"("6m")"sv, R"("7m")"sv, R"("8m")"sv,
+    R"("9m")"sv, R"("1p")"sv, R"("2p")"sv, R"("3p")"sv, R"("4p")"sv, R"("5p")"sv, R"("6p")"sv, R"("7p")"sv,
+    R"("8p")"sv, R"("9p")"sv, R"("1s")"sv, R"("2s")"sv, R"("3s")"sv, R"("4s")"sv, R"("5s")"sv, R"("6s")"sv,
+    R"("7s")"sv, R"("8s")"sv, R"("9s")"sv, R"("E")"sv,  R"("S")"sv,  R"("W")"sv,  R"("N")"sv,  R"("P")"sv,
+    R"("F")"sv,  R"("C")"sv,  R"("5mr")"sv, R"("5pr")"sv, R"("5sr")"sv, R"("?")"sv};
+
+constexpr std::string_view kActor = R"(,"actor":)";
+constexpr std::string_view kTarget = R"(,"target":)";
+constexpr std::string_view kPai = R"(,"pai":)";
+constexpr std::string_view kConsumed = R"(,"consumed":)";
+constexpr std::string_view kTsumogiri = R"(,"tsumogiri":)";
+constexpr std::string_view kDoraMarker = R"(,"dora_marker":)";
+constexpr std::string_view kDeltas = R"(,"deltas":)";
+constexpr std::string_view kUraMarkers = R"(,"ura_markers":)";
+constexpr std::string_view kNames = R"(,"names":)";
+constexpr std::string_view kKyokuFirst = R"(,"kyoku_first":)";
+constexpr std::string_view kAkaFlag = R"(,"aka_flag":)";
+constexpr std::string_view kBakaze = R"(,"bakaze":)";
+constexpr std::string_view kKyoku = R"(,"kyoku":)";
+constexpr std::string_view kHonba = R"(,"honba":)";
+constexpr std::string_view kKyotaku = R"(,"kyotaku":)";
+constexpr std::string_view kOya = R"(,"oya":)";
+constexpr std::string_view kScores = R"(,"scores":)";
+constexpr std::string_view kTehais = R"(,"tehais":)";
+
+// For each byte of a string value: 0 when it is copied as it is, otherwise the character that
+// follows the backslash of its escape ('u' for the "\u00xx" form).
+constexpr std::array<char, 256> make_escape_table() {
+  std::array<char, 256> table{};
+  for (int byte = 0; byte < 0x20; ++byte) table[byte] = 'u';
+  table['\b'] = 'b';
+  table['\t'] = 't';
+  table['\n'] = 'n';
+  table['\f'] = 'f';
+  table['\r'] = 'r';
+  table['"'] = '"';
+  table['\\'] = '\\';
+  return table;
+}
+constexpr auto kEscapes = make_escape_table();
+
+class Writer {
+ public:
+  explicit Writer(std::string& out) : out_(out) {}
+
+  void raw(std::string_view text) { out_.append(text); }
+  void raw(char c) { out_.push_back(c); }
+
+  void number(std::uint8_t value) {
+    char digits[3];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out_.append(digits, static_cast<std::size_t>(end - digits));
+  }
+
+  void number(std::int32_t value) {
+    char digits[11];  // "-2147483648"
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out_.append(digits, static_cast<std::size_t>(end - digits));
+  }
+
+  void boolean(bool value) { out_.append(value ? std::string_view("true") : std::string_view("false")); }
+
+  // False for a value outside the tile table: such a tile has no text.
+  [[nodiscard]] bool tile(Tile tile) {
+    if (tile.index >= kQuotedTiles.size()) return false;
+    out_.append(kQuotedTiles[tile.index]);
+    return true;
+  }
+
+  template <typename Tiles>
+  [[nodiscard]] bool tiles(const Tiles& list) {
+    out_.push_back('[');
+    bool first = true;
+    for (const Tile t : list) {
+      if (!first) out_.push_back(',');
+      first = false;
+      if (!tile(t)) return false;
+    }
+    out_.push_back(']');
+    return true;
+  }
+
+  void scores(const ScoreList& values) {
+    out_.push_back('[');
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      if (i != 0) out_.push_back(',');
+      number(values[i]);
+    }
+    out_.push_back(']');
+  }
+
+  // Copies runs of bytes that need no escape in one append each.
+  void string(std::string_view text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    out_.push_back('"');
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      const auto byte = static_cast<unsigned char>(text[i]);
+      const char escape = kEscapes[byte];
+      if (escape == 0) continue;
+      out_.append(text.data() + run, i - run);
+      run = i + 1;
+      if (escape == 'u') {
+        const char form[6] = {'\\', 'u', '0', '0', kHex[byte >> 4], kHex[byte & 0xF]};
+        out_.append(form, sizeof form);
+      } else {
+        const char form[2] = {'\\', escape};
+        out_.append(form, sizeof form);
+      }
+    }
+    out_.append(text.data() + run, text.size() - run);
+    out_.push_back('"');
+  }
+
+ private:
+  std::string& out_;
+};
+
+// Writes the members after "type" for one kind; false when a tile has no text.
+struct FieldWriter {
+  Writer& w;
+
+  bool operator()(const None&) const { return true; }
+  bool operator()(const EndKyoku&) const { return true; }
+  bool operator()(const EndGame&) const { return true; }
+
+  bool operator()(const StartGame& e) const {
+    w.raw(kNames);
+    w.raw('[');
+    for (std::size_t i = 0; i < e.names.size(); ++i) {
+      if (i != 0) w.raw(',');
+      w.string(e.names[i]);
+    }
+    w.raw(']');
+    w.raw(kKyokuFirst);
+    w.number(e.kyoku_first);
+    w.raw(kAkaFlag);
+    w.boolean(e.aka_flag);
+    return true;
+  }
+
+  bool operator()(const StartKyoku& e) const {
+    w.raw(kBakaze);
+    if (!w.tile(e.bakaze)) return false;
+    w.raw(kDoraMarker);
+    if (!w.tile(e.dora_marker)) return false;
+    w.raw(kKyoku);
+    w.number(e.kyoku);
+    w.raw(kHonba);
+    w.number(e.honba);
+    w.raw(kKyotaku);
+    w.number(e.kyotaku);
+    w.raw(kOya);
+    w.number(e.oya);
+    w.raw(kScores);
+    w.scores(e.scores);
+    w.raw(kTehais);
+    w.raw('[');
+    for (std::size_t i = 0; i < e.tehais.size(); ++i) {
+      if (i != 0) w.raw(',');
+      if (!w.tiles(e.tehais[i])) return false;
+    }
+    w.raw(']');
+    return true;
+  }
+
+  bool operator()(const Tsumo& e) const {
+    w.raw(kActor);
+    w.number(e.actor);
+    w.raw(kPai);
+    return w.tile(e.pai);
+  }
+
+  bool operator()(const Dahai& e) const {
+    w.raw(kActor);
+    w.number(e.actor);
+    w.raw(kPai);
+    if (!w.tile(e.pai)) return false;
+    w.raw(kTsumogiri);
+    w.boolean(e.tsumogiri);
+    return true;
+  }
+
+  // chi, pon and daiminkan share their shape.
+  template <typename Call>
+  bool called(const Call& e) const {
+    w.raw(kActor);
+    w.number(e.actor);
+    w.raw(kTarget);
+    w.number(e.target);
+    w.raw(kPai);
+    if (!w.tile(e.pai)) return false;
+    w.raw(kConsumed);
+    return w.tiles(e.consumed);
+  }
+  bool operator()(const Chi& e) const { return called(e); }
+  bool operator()(const Pon& e) const { return called(e); }
+  bool operator()(const Daiminkan& e) const { return called(e); }
+
+  bool operator()(const Kakan& e) const {
+    w.raw(kActor);
+    w.number(e.actor);
+    w.raw(kPai);
+    if (!w.tile(e.pai)) return false;
+    w.raw(kConsumed);
+    return w.tiles(e.consumed);
+  }
+
+  bool operator()(const Ankan& e) const {
+    w.raw(kActor);
+    w.number(e.actor);
+    w.raw(kConsumed);
+    return w.tiles(e.consumed);
+  }
+
+  bool operator()(const Dora& e) const {
+    w.raw(kDoraMarker);
+    return w.tile(e.dora_marker);
+  }
+
+  bool operator()(const Reach& e) const {
+    w.raw(kActor);
+    w.number(e.actor);
+    return true;
+  }
+
+  bool operator()(const ReachAccepted& e) const {
+    w.raw(kActor);
+    w.number(e.actor);
+    return true;
+  }
+
+  bool operator()(const Hora& e) const {
+    w.raw(kActor);
+    w.number(e.actor);
+    w.raw(kTarget);
+    w.number(e.target);
+    if (e.deltas) {
+      w.raw(kDeltas);
+      w.scores(*e.deltas);
+    }
+    if (e.ura_markers) {
+      w.raw(kUraMarkers);
+      if (!w.tiles(*e.ura_markers)) return false;
+    }
+    return true;
+  }
+
+  bool operator()(const Ryukyoku& e) const {
+    if (e.deltas) {
+      w.raw(kDeltas);
+      w.scores(*e.deltas);
+    }
+    return true;
+  }
+};
+
+}  // namespace
+
+expected<void, EncodeError> encode_event(const Event& event, std::string& out) {
+  if (event.value.valueless_by_exception()) return unexpected(EncodeError{});
+  Writer writer(out);
+  writer.raw(kOpenings[event.value.index()]);
+  if (!std::visit(FieldWriter{writer}, event.value)) return unexpected(EncodeError{});
+  writer.raw('}');
+  return {};
+}
 
 }  // namespace paifu::mjai

@@ -1,0 +1,281 @@
+// The replay: rebuilds the interleaved play of a kyoku from its per-seat lists.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "paifu/conv/kyoku.hpp"
+#include "paifu/conv/kyoku_replay.hpp"
+
+namespace paifu::conv {
+namespace {
+
+using mjai::Event;
+using mjai::EventKind;
+using mjai::Seat;
+
+// Tiles are small indices, so the per-tile tables are plain arrays; a count of 0 stands for a
+// tile the seat never discards.
+using TileCounts = std::array<std::int32_t, kTileCount>;
+
+// A tile's entry in the deferred-call table: ambiguous calls on it are accepted, then passed
+// over twice, then accepted again.
+enum class Deferral : std::uint8_t { None, Accepted, PassedOnce };
+
+Seat next_seat(Seat seat) { return static_cast<Seat>((seat + 1) % 4); }
+
+struct CallClaim {
+  Seat target;
+  Tile pai;
+  int rank;  // who wins a discard claimed twice: pon over chi over daiminkan
+};
+
+std::optional<CallClaim> call_claim(const Event& event) {
+  if (const auto* chi = event.get_if<mjai::Chi>()) return CallClaim{chi->target, chi->pai, 0};
+  if (const auto* pon = event.get_if<mjai::Pon>()) return CallClaim{pon->target, pon->pai, 1};
+  if (const auto* kan = event.get_if<mjai::Daiminkan>()) return CallClaim{kan->target, kan->pai, -1};
+  return std::nullopt;
+}
+
+[[noreturn]] void broken_layout(const char* what) { throw std::logic_error(what); }
+
+class Replay {
+ public:
+  Replay(const PreparedKyoku& kyoku, const SeatEvents& seats) : kyoku_(kyoku), seats_(seats) {
+    for (Seat seat = 0; seat < 4; ++seat) {
+      for (const Event& event : seats_.discards[seat]) {
+        if (const auto* dahai = event.get_if<mjai::Dahai>()) ++remaining_discards_[seat].at(dahai->pai.index);
+      }
+    }
+  }
+
+  expected<std::vector<Event>, ConversionError> run() {
+    std::size_t planned = kyoku_.dora_indicators.size() + 8;
+    for (Seat seat = 0; seat < 4; ++seat) planned += seats_.draws[seat].size() + seats_.discards[seat].size();
+    if (const Win* win = std::get_if<Win>(&kyoku_.outcome)) planned += win->entries.size();
+    events_.reserve(planned);
+
+    if (auto ok = start_kyoku(); !ok) return unexpected(std::move(ok.error()));
+    if (auto ok = play(); !ok) return unexpected(std::move(ok.error()));
+    append_kyoku_result(events_, kyoku_);
+    return std::move(events_);
+  }
+
+ private:
+  using Status = expected<void, ConversionError>;
+
+  static unexpected<ConversionError> fail(ConversionErrorKind kind) {
+    return unexpected(ConversionError{kind, {}, {}});
+  }
+
+  Status start_kyoku() {
+    const std::uint8_t k = kyoku_.header.kyoku;
+    if (kyoku_.dora_indicators.empty()) return fail(ConversionErrorKind::DoraMarkersExhausted);
+    const Tile bakaze{static_cast<std::uint8_t>(k < 12 ? 27 + k / 4 : 30)};
+    events_.emplace_back(mjai::StartKyoku{bakaze, kyoku_.dora_indicators.front(),
+                                          static_cast<std::uint8_t>(k % 4 + 1), kyoku_.header.honba,
+                                          kyoku_.header.kyotaku, static_cast<Seat>(k % 4), kyoku_.scores,
+                                          kyoku_.start_hands});
+    current_seat_ = static_cast<Seat>(k % 4);
+    return {};
+  }
+
+  // Reveals the next dora indicator.
+  Status emit_dora() {
+    if (dora_cursor_ >= kyoku_.dora_indicators.size()) return fail(ConversionErrorKind::DoraMarkersExhausted);
+    events_.emplace_back(mjai::Dora{kyoku_.dora_indicators[dora_cursor_++]});
+    return {};
+  }
+
+  // A dora owed by an older kan is revealed before the next tsumo.
+  Status emit_tsumo(const Event& tsumo) {
+    if (early_dora_pending_) {
+      if (auto ok = emit_dora(); !ok) return ok;
+    }
+    early_dora_pending_ = false;
+    events_.push_back(tsumo);
+    return {};
+  }
+
+  bool draws_left(Seat seat) const { return draw_cursor_[seat] < seats_.draws[seat].size(); }
+  bool discards_left(Seat seat) const { return discard_cursor_[seat] < seats_.discards[seat].size(); }
+
+  // The next draw event of `seat`; a call must claim the most recent discard, and before any
+  // discard only a call on the hidden tile passes.
+  expected<const Event*, ConversionError> take_draw(Seat seat) {
+    if (!draws_left(seat)) return fail(ConversionErrorKind::MissingDraw);
+    const Event& event = seats_.draws[seat][draw_cursor_[seat]++];
+    if (const auto claim = call_claim(event)) {
+      const bool claims_last = claim->pai == last_discard_tile_ &&
+                               (!discard_seen_ || (claim->target == last_discarder_ && last_discarder_ != seat));
+      if (!claims_last) return unexpected(ConversionError{ConversionErrorKind::UnexpectedCall, {}, event});
+    }
+    return &event;
+  }
+
+  const Event& take_discard(Seat seat) {
+    const Event& event = seats_.discards[seat][discard_cursor_[seat]++];
+    if (const auto* dahai = event.get_if<mjai::Dahai>()) {
+      std::int32_t& count = remaining_discards_[seat].at(dahai->pai.index);
+      if (count > 0) --count;
+    }
+    return event;
+  }
+
+  // A daiminkan and what follows it: its replacement draw, or a further daiminkan.
+  Status play_daiminkan(Seat seat, const Event& kan) {
+    if (kan_dora_pending_) {
+      if (auto ok = emit_dora(); !ok) return ok;
+    }
+    events_.push_back(kan);
+    for (;;) {
+      auto next = take_draw(seat);
+      if (!next) return unexpected(std::move(next.error()));
+      const Event& drawn = **next;
+      if (drawn.kind() == EventKind::Daiminkan) {
+        if (auto ok = emit_dora(); !ok) return ok;
+        events_.push_back(drawn);
+        continue;
+      }
+      kan_dora_pending_ = true;
+      if (drawn.kind() == EventKind::Tsumo) return emit_tsumo(drawn);
+      events_.push_back(drawn);
+      return {};
+    }
+  }
+
+  // Who moves after `seat` discarded `tile`: a seat whose next draw claims it, else the next seat.
+  Seat choose_next(Seat seat, Tile tile) {
+    std::optional<Seat> caller;
+    int best_rank = 0;
+    for (Seat other = 0; other < 4; ++other) {
+      if (other == seat || !draws_left(other)) continue;
+      const auto claim = call_claim(seats_.draws[other][draw_cursor_[other]]);
+      if (!claim || claim->target != seat || claim->pai != tile) continue;
+      if (!caller || claim->rank >= best_rank) {
+        caller = other;
+        best_rank = claim->rank;
+      }
+    }
+    if (!caller) return next_seat(seat);
+    // When the discarder will let the same tile go again, the call may be meant for that later
+    // discard; such calls are taken, passed over twice, then taken again, per tile.
+    if (discards_left(seat) && remaining_discards_[seat].at(tile.index) > 0) {
+      Deferral& deferral = deferred_calls_.at(tile.index);
+      switch (deferral) {
+        case Deferral::None: deferral = Deferral::Accepted; return *caller;
+        case Deferral::Accepted: deferral = Deferral::PassedOnce; return next_seat(seat);
+        case Deferral::PassedOnce: deferral = Deferral::None; return next_seat(seat);
+      }
+    }
+    return *caller;
+  }
+
+  bool all_draws_used() const {
+    for (Seat seat = 0; seat < 4; ++seat) {
+      if (draws_left(seat)) return false;
+    }
+    return true;
+  }
+
+  // Plays turns until the kyoku ends; the result events are the caller's.
+  Status play() {
+    for (;;) {
+      const Seat seat = current_seat_;
+      auto taken = take_draw(seat);
+      if (!taken) return unexpected(std::move(taken.error()));
+      const Event& drawn = **taken;
+      if (reach_pending_) events_.emplace_back(mjai::ReachAccepted{reach_declarer_});
+      Status drawn_ok;
+      switch (drawn.kind()) {
+        case EventKind::Tsumo: drawn_ok = emit_tsumo(drawn); break;
+        case EventKind::Chi:
+        case EventKind::Pon: events_.push_back(drawn); break;
+        case EventKind::Daiminkan: drawn_ok = play_daiminkan(seat, drawn); break;
+        default: broken_layout("a draw list holds an event that is not a draw or a call");
+      }
+      if (!drawn_ok) return drawn_ok;
+
+      // The seat lets a tile go; with nothing left to let go it won on its draw (or the kyoku
+      // was abandoned there).
+      if (!discards_left(seat)) return {};
+      const Event& let_go = take_discard(seat);
+      switch (let_go.kind()) {
+        case EventKind::Dahai:
+        case EventKind::Reach:
+        case EventKind::Kakan:
+        case EventKind::Ankan: break;
+        default: broken_layout("a discard list holds an event that is not a discard, reach or kan");
+      }
+      reach_pending_ = false;
+      // A kan's dora is owed until the next discard or closed kan; an added kan pushes it back
+      // to before its own replacement draw.
+      if (kan_dora_pending_) {
+        if (let_go.kind() == EventKind::Dahai || let_go.kind() == EventKind::Ankan) {
+          if (auto ok = emit_dora(); !ok) return ok;
+          kan_dora_pending_ = false;
+        } else if (let_go.kind() == EventKind::Kakan) {
+          early_dora_pending_ = true;
+        }
+      }
+      events_.push_back(let_go);
+      const Event* turn = &let_go;
+      if (let_go.kind() == EventKind::Reach) {
+        if (!discards_left(seat)) return fail(ConversionErrorKind::MissingDiscardAfterReach);
+        const Event& reach_dahai = take_discard(seat);
+        if (reach_dahai.kind() != EventKind::Dahai) broken_layout("a reach is not followed by its dahai");
+        events_.push_back(reach_dahai);
+        reach_pending_ = true;
+        reach_declarer_ = seat;
+        turn = &reach_dahai;
+      }
+      const auto* dahai = turn->get_if<mjai::Dahai>();
+      if (dahai != nullptr) last_discard_tile_ = dahai->pai;
+
+      // Nobody draws any more: a win on this discard or kan, or an exhaustive draw.
+      if (all_draws_used()) return {};
+
+      switch (turn->kind()) {
+        case EventKind::Kakan: kan_dora_pending_ = true; break;
+        case EventKind::Ankan:
+          if (auto ok = emit_dora(); !ok) return ok;
+          break;
+        default:  // a dahai, alone or after its reach
+          current_seat_ = choose_next(seat, dahai->pai);
+          last_discarder_ = seat;
+          discard_seen_ = true;
+          break;
+      }
+    }
+  }
+
+  const PreparedKyoku& kyoku_;
+  const SeatEvents& seats_;
+  std::vector<Event> events_;
+
+  Seat current_seat_ = 0;
+  std::array<std::size_t, 4> draw_cursor_{};
+  std::array<std::size_t, 4> discard_cursor_{};
+  std::size_t dora_cursor_ = 1;  // indicator 0 went into start_kyoku
+  Tile last_discard_tile_ = kHiddenTile;
+  Seat last_discarder_ = 0;
+  bool discard_seen_ = false;
+  bool reach_pending_ = false;
+  Seat reach_declarer_ = 0;
+  bool kan_dora_pending_ = false;
+  bool early_dora_pending_ = false;
+  std::array<TileCounts, 4> remaining_discards_{};
+  std::array<Deferral, kTileCount> deferred_calls_{};
+};
+
+}  // namespace
+
+expected<std::vector<Event>, ConversionError> replay_kyoku(const PreparedKyoku& kyoku, const SeatEvents& seats) {
+  return Replay(kyoku, seats).run();
+}
+
+}  // namespace paifu::conv

@@ -1,0 +1,31 @@
+// The two stages of a kyoku's conversion, exposed for the kyoku converter and its tests.
+#pragma once
+
+#include <array>
+#include "paifu/util/expected.hpp"
+#include <vector>
+
+#include "paifu/conv/conversion_error.hpp"
+#include "paifu/conv/game_log.hpp"
+#include "paifu/mjai/event.hpp"
+
+namespace paifu::conv {
+
+// Each seat's decoded lists. A draw list holds only tsumo, chi, pon and daiminkan events; a
+// discard list only dahai, reach, kakan and ankan events, every reach directly followed by its
+// dahai. All events of a seat's lists have that seat as actor.
+struct SeatEvents {
+  std::array<std::vector<mjai::Event>, 4> draws;
+  std::array<std::vector<mjai::Event>, 4> discards;
+};
+
+// Decodes every seat's draw and discard lists, then pairs each seat's tsumogiri discards with the
+// tiles it drew and drops the hidden-tile fillers that stand opposite its calls.
+expected<SeatEvents, ConversionError> build_seat_events(const PreparedKyoku& kyoku);
+
+// Emits start_kyoku, interleaves the seats' lists into the play, and closes with the result.
+// Throws std::logic_error when `seats` breaks the layout described at SeatEvents.
+expected<std::vector<mjai::Event>, ConversionError> replay_kyoku(const PreparedKyoku& kyoku,
+                                                                      const SeatEvents& seats);
+
+}  // namespace paifu::conv

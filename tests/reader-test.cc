@@ -1,0 +1,323 @@
+// The strict log reader: what it accepts, what it refuses and why, and the forms it gives to
+// draw, discard and result elements.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "paifu/tenhou/raw_log.hpp"
+
+namespace paifu::tenhou {
+namespace {
+
+namespace fs = std::filesystem;
+using Kind = ParseErrorKind;
+using namespace std::string_literals;
+
+const std::string kNames = R"("name":["a","b","c","d"])";
+const std::string kHand = "[11,12,13,14,15,16,17,18,19,21,22,23,24]";
+
+std::string minimal(const std::string& extra = "") {
+  return R"({"log":[],"name":["","","",""],"rule":{})" + extra + "}";
+}
+
+// A 17-element kyoku with position `pos` replaced by `value` (pos < 0 replaces nothing).
+std::string kyoku(int pos = -1, const std::string& value = "") {
+  std::string parts[17] = {"[0,0,0]", "[25000,25000,25000,25000]", "[33]", "[]"};
+  for (int k = 4; k < 16; ++k) parts[k] = (k - 4) % 3 == 0 ? kHand : "[]";
+  parts[16] = R"(["x",[0,0,0,0]])";
+  if (pos >= 0) parts[pos] = value;
+  std::string out = "[";
+  for (int k = 0; k < 17; ++k) out += (k ? "," : "") + parts[k];
+  return out + "]";
+}
+
+// A 16-element kyoku: the result list left out.
+std::string without_results() {
+  std::string k = kyoku();
+  return k.erase(k.rfind(R"(,["x")"), 16);
+}
+
+std::string with_log(const std::string& log) {
+  return R"({"log":[)" + log + "]," + kNames + R"(,"rule":{}})";
+}
+std::string discard(const std::string& element) { return with_log(kyoku(6, "[" + element + "]")); }
+std::string result(const std::string& element) { return with_log(kyoku(16, "[" + element + "]")); }
+
+// `depth` arrays, or objects when `open` is an object's start, one inside the other.
+std::string nested(std::size_t depth, const std::string& open = "[", const std::string& close = "]") {
+  std::string out;
+  out.reserve(depth * (open.size() + close.size()) + 1);
+  for (std::size_t i = 0; i < depth; ++i) out += open;
+  if (open != "[") out += "0";
+  for (std::size_t i = 0; i < depth; ++i) out += close;
+  return out;
+}
+
+TEST(ReaderRefuses, EachMalformedOrMistypedDocumentWithItsKind) {
+  struct Case {
+    std::string text;
+    Kind kind;
+  };
+  const Case cases[] = {
+      {"", Kind::Syntax},
+      {" \n\t", Kind::Syntax},
+      {"\xEF\xBB\xBF" + minimal(), Kind::Syntax},
+      {"\f" + minimal(), Kind::Syntax},
+      {R"({"log":[],})", Kind::Syntax},
+      {R"({"log" []})", Kind::Syntax},
+      {R"({1:2})", Kind::Syntax},
+      {R"({"log":"abc)", Kind::Syntax},
+      {minimal(R"(,"zz":"\udc00")"), Kind::Syntax},  // a lone low surrogate decodes to no text
+      {minimal(R"(,"\udfff":1)"), Kind::Syntax},
+      {minimal(R"(,"zz":"\ud800")"), Kind::Syntax},
+      {minimal(",\"zz\":\"\xED\xA0\x80\""), Kind::Syntax},
+      {minimal(R"(,"zz":[1,])"), Kind::Syntax},
+      {minimal(",\"zz\":\"a\0b\""s), Kind::Syntax},
+      {minimal() + " {}", Kind::TrailingCharacters},
+      {minimal() + std::string(1, '\0'), Kind::TrailingCharacters},
+      {minimal() + std::string("\0{", 2), Kind::TrailingCharacters},
+      {R"([[],["","","",""],{},null,null,null,null,null,null])", Kind::TrailingCharacters},
+      {R"([[],["","","",""],{},null,null,null,null,null,])", Kind::Syntax},
+      {R"({"log":[],"name":["","","","",""],"rule":{}})", Kind::TrailingCharacters},
+      {R"({"log":[],"name":["","","",""],"rule":["",0,0,0,0,0]})", Kind::TrailingCharacters},
+      {with_log(kyoku().insert(kyoku().size() - 1, ",[]")), Kind::TrailingCharacters},
+      {with_log(kyoku(0, "[0,0,0,0]")), Kind::TrailingCharacters},
+      {with_log(kyoku(1, "[0,0,0,0,0]")), Kind::TrailingCharacters},
+      {with_log(kyoku(4, "[11,12,13,14,15,16,17,18,19,21,22,23,24,25]")), Kind::TrailingCharacters},
+      {"5", Kind::WrongType},
+      {R"("log")", Kind::WrongType},
+      {"null", Kind::WrongType},
+      {R"({"log":null,"name":["","","",""],"rule":{}})", Kind::WrongType},
+      {R"({"log":[],"name":["","","",""],"rule":null})", Kind::WrongType},
+      {R"({"log":[],"name":["","",null,""],"rule":{}})", Kind::WrongType},
+      {R"({"log":[],"name":["","","",""],"rule":{"disp":null}})", Kind::WrongType},
+      {R"({"log":[],"name":["","","",""],"rule":[null]})", Kind::WrongType},
+      {R"({"log":[],"name":["","","",""],"rule":{"aka":true}})", Kind::WrongType},
+      {R"({"log":[],"name":["","","",""],"rule":{"aka":1.0}})", Kind::WrongType},
+      {R"({"log":[],"name":["","","",""],"rule":{"aka":-0}})", Kind::WrongType},
+      {minimal(R"(,"lobby":1.0)"), Kind::WrongType},
+      {minimal(R"(,"lobby":1e2)"), Kind::WrongType},
+      {minimal(R"(,"lobby":"1")"), Kind::WrongType},
+      {minimal(R"(,"dan":["a",1])"), Kind::WrongType},
+      {minimal(R"(,"rate":["1"])"), Kind::WrongType},
+      {minimal(R"(,"sx":"C")"), Kind::WrongType},
+      {with_log(R"({"0":1})"), Kind::WrongType},
+      {with_log(kyoku(0, "{}")), Kind::WrongType},
+      {with_log(kyoku(2, "null")), Kind::WrongType},
+      {with_log(kyoku(5, "null")), Kind::WrongType},
+      {with_log(kyoku(16, "null")), Kind::WrongType},
+      {with_log(kyoku(2, "[33.0]")), Kind::WrongType},
+      {minimal(R"(,"lobby":2147483648)"), Kind::OutOfRange},
+      {minimal(R"(,"lobby":-2147483649)"), Kind::OutOfRange},
+      {minimal(R"(,"lobby":123456789012345678901234567890)"), Kind::OutOfRange},
+      {minimal(R"(,"rate":[1e400])"), Kind::OutOfRange},
+      {R"({"log":[],"name":["","","",""],"rule":{"aka":256}})", Kind::OutOfRange},
+      {R"({"log":[],"name":["","","",""],"rule":["",-1]})", Kind::OutOfRange},
+      {with_log(kyoku(0, "[256,0,0]")), Kind::OutOfRange},
+      {with_log(kyoku(1, "[2147483648,0,0,0]")), Kind::OutOfRange},
+      {with_log(kyoku(2, "[-1]")), Kind::OutOfRange},
+      {R"([[],["","","",""],{},null,null,null,null])", Kind::InvalidLength},
+      {"[]", Kind::InvalidLength},
+      {R"({"log":[],"name":["","",""],"rule":{}})", Kind::InvalidLength},
+      {with_log("[]"), Kind::InvalidLength},
+      {with_log(without_results()), Kind::InvalidLength},
+      {with_log(kyoku(0, "[0,0]")), Kind::InvalidLength},
+      {with_log(kyoku(1, "[0,0,0]")), Kind::InvalidLength},
+      {with_log(kyoku(4, "[11,12,13,14,15,16,17,18,19,21,22,23]")), Kind::InvalidLength},
+      {minimal(R"(,"log":[])"), Kind::DuplicateField},
+      {R"({"lobby":null,"log":[],"name":["","","",""],"rule":{},"lobby":null})", Kind::DuplicateField},
+      {minimal(R"(,"\u006cog":[])"), Kind::DuplicateField},
+      {R"({"log":[],"name":["","","",""],"rule":{"aka":1,"aka":1}})", Kind::DuplicateField},
+      {R"({"name":["","","",""],"rule":{}})", Kind::MissingField},
+      {R"({"Log":[],"name":["","","",""],"rule":{}})", Kind::MissingField},
+      {R"({"log":[],"rule":{}})", Kind::MissingField},
+      {R"({"log":[],"name":["","","",""]})", Kind::MissingField},
+      {discard("256"), Kind::NoMatchingForm},
+      {discard("-1"), Kind::NoMatchingForm},
+      {discard("60.0"), Kind::NoMatchingForm},
+      {discard("-0"), Kind::NoMatchingForm},
+      {discard("null"), Kind::NoMatchingForm},
+      {discard("true"), Kind::NoMatchingForm},
+      {discard("[60]"), Kind::NoMatchingForm},
+      {discard("{}"), Kind::NoMatchingForm},
+      {result("5"), Kind::NoMatchingForm},
+      {result("null"), Kind::NoMatchingForm},
+      {result(R"({"a":1})"), Kind::NoMatchingForm},
+      {with_log(kyoku(4, "[11,12,13,14,15,16,17,18,19,21,22,23,60]")), Kind::InvalidTile},
+      {with_log(kyoku(3, "[54]")), Kind::InvalidTile},
+  };
+  for (const Case& c : cases) {
+    const auto parsed = parse_raw_log(c.text);
+    ASSERT_FALSE(parsed.has_value()) << c.text;
+    EXPECT_EQ(parsed.error().kind, c.kind) << c.text << "\n" << parsed.error().description;
+  }
+}
+
+TEST(ReaderRefuses, EmptyViewWithoutData) {
+  const auto parsed = parse_raw_log(std::string_view{});
+  ASSERT_FALSE(parsed.has_value());
+  EXPECT_EQ(parsed.error().kind, Kind::Syntax);
+}
+
+TEST(ReaderRefuses, InvalidTileWithTheFixedMessage) {
+  for (int code : {10, 20, 40, 48, 50, 54, 60, 255}) {
+    const auto parsed = parse_raw_log(with_log(kyoku(2, "[" + std::to_string(code) + "]")));
+    ASSERT_FALSE(parsed.has_value()) << code;
+    EXPECT_EQ(parsed.error().kind, Kind::InvalidTile);
+    EXPECT_EQ(parsed.error().description, invalid_tile_code_message(static_cast<std::uint8_t>(code)));
+  }
+}
+
+TEST(ReaderAccepts, MinimalObjectAndArrayFormsAlike) {
+  for (const std::string& text : {minimal(), std::string(R"([[],["","","",""],{},null,null,null,null,null])"),
+                                 minimal(R"(,"ratingc":null,"lobby":null,"dan":null,"rate":null,"sx":null)") +
+                                     " \r\n\t"}) {
+    const auto parsed = parse_raw_log(text);
+    ASSERT_TRUE(parsed.has_value()) << text << ": " << parsed.error().description;
+    EXPECT_TRUE(parsed->log.empty());
+    EXPECT_EQ(parsed->rule.disp, "");
+    EXPECT_EQ(parsed->rule.aka + parsed->rule.aka51 + parsed->rule.aka52 + parsed->rule.aka53, 0);
+    EXPECT_FALSE(parsed->ratingc || parsed->lobby || parsed->dan || parsed->rate || parsed->sx);
+  }
+}
+
+TEST(ReaderAccepts, FieldsInAnyOrderEscapedKeysAndSkippedValues) {
+  const std::string text =
+      R"({"rule":["4\u9ebb",1],"zz":{"log":5,"a":[1e400,0e400,-0,{}]},"sx":[],"na\u006De":["A","B","C","D"],)"
+      R"("lobby":-2147483648,"rate":[1500,1.5,1e-400],"LOG":null,"dan":["x"],"log":[]})";
+  const auto parsed = parse_raw_log(text);
+  ASSERT_TRUE(parsed.has_value()) << parsed.error().description;
+  EXPECT_EQ(parsed->rule.disp, "4\xE9\xBA\xBB");
+  EXPECT_EQ(parsed->rule.aka, 1);
+  EXPECT_EQ(parsed->rule.aka51, 0);
+  EXPECT_EQ(parsed->name[3], "D");
+  EXPECT_EQ(parsed->lobby, -2147483648);
+  EXPECT_EQ(parsed->rate, (std::vector<double>{1500.0, 1.5, 0.0}));
+  EXPECT_EQ(parsed->sx, std::vector<std::string>{});
+  EXPECT_EQ(parsed->dan, std::vector<std::string>{"x"});
+}
+
+// Numbers too large for a double make the scan retry with them set aside; text that merely
+// looks like such a number (inside strings) must come through untouched.
+TEST(ReaderAccepts, HugeNumbersUnderSkippedKeysWithoutTouchingStrings) {
+  const std::string text = R"({"zz":[1e999,"x"],"log":[],"name":["1e999","-1E+400","\"1e999",""],"rule":{}})";
+  const auto parsed = parse_raw_log(text);
+  ASSERT_TRUE(parsed.has_value()) << parsed.error().description;
+  EXPECT_EQ(parsed->name[0], "1e999");
+  EXPECT_EQ(parsed->name[1], "-1E+400");
+  EXPECT_EQ(parsed->name[2], "\"1e999");
+  EXPECT_FALSE(parse_raw_log(minimal(R"(,"zz":[1e999 1])")).has_value());
+}
+
+TEST(ReaderKyoku, ReadsEveryPositionAndGivesActionForms) {
+  const auto parsed = parse_raw_log(with_log(kyoku(6, R"([60,0,"",10,48,255,11,"r60",53])")));
+  ASSERT_TRUE(parsed.has_value()) << parsed.error().description;
+  const Inner& k = parsed->log.at(0);
+  EXPECT_EQ(k.scores[3], 25000);
+  EXPECT_EQ(k.dora_indicators.size(), 1u);
+  EXPECT_TRUE(k.ura_indicators.empty());
+  EXPECT_EQ(k.start_hands[3][12], tile_from_code(24));
+  const std::vector<ActionItem> expected = {Marker{60},  *tile_from_code(0),  Call{""},
+                                            Marker{10},  Marker{48},          Marker{255},
+                                            *tile_from_code(11), Call{"r60"}, *tile_from_code(53)};
+  ASSERT_EQ(k.discards[0].size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(k.discards[0][i].index(), expected[i].index()) << i;
+  }
+  EXPECT_EQ(std::get<Tile>(k.discards[0][1]), kHiddenTile);
+  EXPECT_EQ(std::get<Marker>(k.discards[0][5]).value, 255);
+  EXPECT_EQ(std::get<Call>(k.discards[0][7]).text, "r60");
+}
+
+TEST(ReaderKyoku, ResultFormsAndGenericNumberKinds) {
+  const auto parsed = parse_raw_log(with_log(kyoku(
+      16, R"(["和了",[-1000,0,-2147483648,2147483647],[1,2,3],[1,2,3,4,5],[1,2,3,4.5],[1,2,3,2147483648],[],)"
+          R"([0,18446744073709551615,18446744073709551616,-9223372036854775808,-9223372036854775809,-0,1e2,)"
+          R"("s",null,true,{"a":[1],"a":2},1e-400]])")));
+  ASSERT_TRUE(parsed.has_value()) << parsed.error().description;
+  const auto& results = parsed->log.at(0).results;
+  ASSERT_EQ(results.size(), 8u);
+  EXPECT_EQ(std::get<Label>(results[0]).text, "和了");
+  EXPECT_EQ(std::get<Deltas>(results[1]).values, (std::array<std::int32_t, 4>{-1000, 0, -2147483648, 2147483647}));
+  for (int i = 2; i <= 6; ++i) EXPECT_TRUE(std::holds_alternative<Details>(results[i])) << i;
+  EXPECT_TRUE(std::get<Details>(results[6]).elements.empty());
+  const auto& v = std::get<Details>(results[7]).elements;
+  ASSERT_EQ(v.size(), 12u);
+  EXPECT_EQ(std::get<std::uint64_t>(v[0].value), 0u);
+  EXPECT_EQ(std::get<std::uint64_t>(v[1].value), 18446744073709551615u);
+  EXPECT_EQ(std::get<double>(v[2].value), 18446744073709551616.0);
+  EXPECT_EQ(std::get<std::int64_t>(v[3].value), INT64_MIN);
+  EXPECT_TRUE(std::holds_alternative<double>(v[4].value));
+  EXPECT_TRUE(std::signbit(std::get<double>(v[5].value)));
+  EXPECT_EQ(std::get<double>(v[6].value), 100.0);
+  EXPECT_EQ(std::get<std::string>(v[7].value), "s");
+  EXPECT_TRUE(std::holds_alternative<std::nullptr_t>(v[8].value));
+  EXPECT_EQ(std::get<bool>(v[9].value), true);
+  EXPECT_EQ(std::get<JsonObject>(v[10].value).size(), 2u);  // both members kept
+  EXPECT_EQ(std::get<double>(v[11].value), 0.0);
+  EXPECT_FALSE(parse_raw_log(result("[1e400]")).has_value());
+}
+
+// Open while reading a Details element: the record's object, "log", the kyoku, the result list,
+// the Details array itself (5), then the arrays or objects nested inside it.
+TEST(ReaderNesting, TheHundredTwentyEighthOpenContainerFails) {
+  struct Case {
+    std::string text;
+    bool ok;
+    Kind kind;
+  };
+  const Case cases[] = {
+      {result("[" + nested(122) + "]"), true, {}},
+      {result("[" + nested(123) + "]"), false, Kind::NestingLimit},
+      {result("[" + nested(122, R"({"a":)", "}") + "]"), true, {}},
+      {result("[" + nested(123, R"({"a":)", "}") + "]"), false, Kind::NestingLimit},
+      {discard(nested(123)), false, Kind::NoMatchingForm},  // discards + 123 = 127 open
+      {discard(nested(124)), false, Kind::NestingLimit},
+      {result(nested(123, R"({"a":)", "}")), false, Kind::NoMatchingForm},
+      {result(nested(124, R"({"a":)", "}")), false, Kind::NestingLimit},
+      {result("[" + nested(1'000'000) + "]"), false, Kind::NestingLimit},
+      {minimal(R"(,"zz":)" + nested(1'000'000)), true, {}},
+      {minimal(R"(,"zz":)" + nested(1'000'000, R"({"":)", "}")), true, {}},
+      {minimal(R"(,"zz":)" + nested(1'000'000).erase(999'999, 1)), false, Kind::Syntax},
+  };
+  for (const Case& c : cases) {
+    const auto parsed = parse_raw_log(c.text);
+    EXPECT_EQ(parsed.has_value(), c.ok) << c.text.substr(0, 200);
+    if (!c.ok && !parsed) {
+      EXPECT_EQ(parsed.error().kind, c.kind) << parsed.error().description;
+    }
+  }
+}
+
+std::string read_file(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+TEST(ReaderCorpus, EveryRealLogParses) {
+  std::vector<fs::path> logs;
+  for (const char* dir : {PAIFU_SAMPLES_DIR, PAIFU_SHARED_CORPUS_DIR}) {
+    if (!fs::is_directory(dir)) continue;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+      if (entry.path().extension() == ".json") logs.push_back(entry.path());
+    }
+  }
+  ASSERT_GE(logs.size(), 17u);
+  for (const auto& path : logs) {
+    const auto parsed = parse_raw_log(read_file(path));
+    ASSERT_TRUE(parsed.has_value()) << path << ": " << parsed.error().description;
+    EXPECT_FALSE(parsed->log.empty()) << path;
+    for (const Inner& k : parsed->log) EXPECT_FALSE(k.results.empty()) << path;
+  }
+}
+
+}  // namespace
+}  // namespace paifu::tenhou
