@@ -165,6 +165,16 @@ TEST(ReaderRefuses, EmptyViewWithoutData) {
   EXPECT_EQ(parsed.error().kind, Kind::Syntax);
 }
 
+// A text that ends inside a multi-byte sequence must be refused without reading past its end
+// (the sanitizer builds catch any overread).
+TEST(ReaderRefuses, TextEndingInsideAMultiByteSequence) {
+  for (const char* tail : {"\xF0", "\xF0\x9F", "\xE3", "\xC3", "\xF4\x8F\xBF"}) {
+    const std::string text = std::string(R"({"log":[],"name":["","","",""],"rule":{},"zz":")") + tail;
+    const std::string exact(text);  // no spare bytes behind the view
+    EXPECT_FALSE(parse_raw_log(std::string_view(exact.data(), exact.size())).has_value());
+  }
+}
+
 TEST(ReaderRefuses, InvalidTileWithTheFixedMessage) {
   for (int code : {10, 20, 40, 48, 50, 54, 60, 255}) {
     const auto parsed = parse_raw_log(with_log(kyoku(2, "[" + std::to_string(code) + "]")));

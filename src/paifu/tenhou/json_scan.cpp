@@ -201,11 +201,16 @@ struct Attempt {
   std::size_t consumed = 0;
 };
 
+// The scanner's UTF-8 check reads all bytes of a multi-byte sequence before judging it, so a
+// lead byte at the very end reads up to three bytes past the terminating NUL: the copy carries
+// a terminator of four NULs.
+constexpr std::size_t kTerminatorBytes = 4;
+
 Attempt run_scan(std::string_view text, Document& doc, std::size_t capacity,
                  const std::vector<NumberPatch>& patches, bool check_surrogates) {
   char* storage = doc.storage.get();
   if (!text.empty()) std::memcpy(storage, text.data(), text.size());  // data() may be null
-  storage[text.size()] = '\0';
+  std::memset(storage + text.size(), '\0', kTerminatorBytes);
   for (const NumberPatch& patch : patches) {
     // "0" followed by spaces keeps the text well-formed exactly when it was before.
     storage[patch.offset] = '0';
@@ -230,7 +235,7 @@ expected<Document, ScanError> scan(std::string_view text) {
     return unexpected(ScanError{ScanErrorKind::Syntax, 0, "document too large"});
   }
   Document doc;
-  doc.storage = std::make_unique_for_overwrite<char[]>(text.size() + 1);
+  doc.storage = std::make_unique_for_overwrite<char[]>(text.size() + kTerminatorBytes);
   // Every token but the last is followed by at least one byte of its own (a separator or a
   // closing bracket), so this bounds the token count. Untouched capacity costs no memory.
   const std::size_t capacity = text.size() / 2 + 2;

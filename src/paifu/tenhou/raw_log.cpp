@@ -389,7 +389,7 @@ class LogReader {
         Status s = each_member(i, [&](std::string_view key, std::uint32_t v) -> Status {
           Result<JsonValue> value = generic(v);
           if (!value) return unexpected(std::move(value.error()));
-          members.emplace_back(std::string(key), std::move(*value));
+          members.push_back(JsonMember{std::string(key), std::move(*value)});
           return {};
         });
         if (!s) return unexpected(std::move(s.error()));

@@ -18,12 +18,19 @@ namespace paifu::tenhou {
 // A generic JSON value. Numbers keep how they were written: a non-negative integer, a negative
 // integer, or a floating-point number (fraction, exponent, "-0", or an integer beyond 64 bits).
 struct JsonValue;
+struct JsonMember;
 using JsonArray = std::vector<JsonValue>;
-// Members in document order; duplicate names are all kept.
-using JsonObject = std::vector<std::pair<std::string, JsonValue>>;
+// Members in document order; duplicate names are all kept. (A named member type rather than a
+// pair: the variant below may not look into an incomplete pair.)
+using JsonObject = std::vector<JsonMember>;
 
 struct JsonValue {
   std::variant<std::nullptr_t, bool, std::uint64_t, std::int64_t, double, std::string, JsonArray, JsonObject> value;
+};
+
+struct JsonMember {
+  std::string name;
+  JsonValue value;
 };
 
 // An element of a draw or discard list.
