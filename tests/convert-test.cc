@@ -1,3 +1,4 @@
+#include "test_files.hpp"
 #include "paifu/conv/convert.hpp"
 
 #include <fcntl.h>
@@ -26,28 +27,9 @@ namespace fs = std::filesystem;
 const std::string kLabel(SOURCE_LOG_LABEL);
 const std::string kParseFailure = "failed to parse " + kLabel + " log";
 
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void write_file(const fs::path& path, std::string_view content) {
-  std::ofstream(path, std::ios::binary).write(content.data(), static_cast<std::streamsize>(content.size()));
-}
-
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "paifu-convert-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ~TempDir() { fs::remove_all(path_); }
-  fs::path operator/(const std::string& name) const { return path_ / name; }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
+using testing::read_file;
+using testing::TempDir;
+using testing::write_file;
 
 void expect_failure(const expected<std::vector<std::string>, ConversionFailure>& result,
                     ExceptionClass exception, const std::string& message, const std::string& context = "") {

@@ -8,34 +8,17 @@
 
 #include "paifu/conv/convert.hpp"
 #include "stream_checker.hpp"
+#include "test_files.hpp"
 
 namespace paifu {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// The bundled logs, and the shared ones when that directory exists (they are never copied here).
-std::vector<fs::path> corpus_logs() {
-  std::vector<fs::path> logs;
-  for (const char* dir : {PAIFU_SAMPLES_DIR, PAIFU_SHARED_CORPUS_DIR}) {
-    if (!fs::is_directory(dir)) continue;
-    for (const auto& entry : fs::directory_iterator(dir)) {
-      if (entry.path().extension() == ".json") logs.push_back(entry.path());
-    }
-  }
-  std::sort(logs.begin(), logs.end());
-  return logs;
-}
+using testing::read_file;
 
 TEST(Corpus, EveryLogConvertsToASoundStream) {
-  const auto logs = corpus_logs();
+  const auto logs = testing::real_logs();
   ASSERT_GE(logs.size(), 17u);
   for (const auto& path : logs) {
     auto lines = conv::convert_log_text(read_file(path));

@@ -1,3 +1,4 @@
+#include "test_files.hpp"
 #include "paifu/conv/output.hpp"
 
 #include <fcntl.h>
@@ -20,23 +21,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "paifu-output-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ~TempDir() { fs::remove_all(path_); }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
+using testing::read_file;
+using testing::TempDir;
 
 // A scripted system: each write takes the next step (a full write once the script runs out)
 // and lands in `written`.

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "test_files.hpp"
 #include "paifu/tenhou/raw_log.hpp"
 
 namespace paifu::tenhou {
@@ -305,24 +306,11 @@ TEST(ReaderNesting, TheHundredTwentyEighthOpenContainerFails) {
   }
 }
 
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 TEST(ReaderCorpus, EveryRealLogParses) {
-  std::vector<fs::path> logs;
-  for (const char* dir : {PAIFU_SAMPLES_DIR, PAIFU_SHARED_CORPUS_DIR}) {
-    if (!fs::is_directory(dir)) continue;
-    for (const auto& entry : fs::directory_iterator(dir)) {
-      if (entry.path().extension() == ".json") logs.push_back(entry.path());
-    }
-  }
+  const auto logs = testing::real_logs();
   ASSERT_GE(logs.size(), 17u);
   for (const auto& path : logs) {
-    const auto parsed = parse_raw_log(read_file(path));
+    const auto parsed = parse_raw_log(testing::read_file(path));
     ASSERT_TRUE(parsed.has_value()) << path << ": " << parsed.error().description;
     EXPECT_FALSE(parsed->log.empty()) << path;
     for (const Inner& k : parsed->log) EXPECT_FALSE(k.results.empty()) << path;
