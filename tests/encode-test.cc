@@ -99,6 +99,30 @@ TEST(EncodeEvent, EscapesNamesByteForByte) {
   }
 }
 
+// The longest text of each kind still fits the room its line is given (sanitizer builds catch an
+// overrun), and appends after what the buffer already holds.
+TEST(EncodeEvent, LongestTextsOfEachKind) {
+  const Tile red{34};
+  const ScoreList lowest{INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN};
+  HandList reds{};
+  for (auto& hand : reds) hand.fill(red);
+  const std::string controls(40, '\x01');
+  const std::vector<Event> events = {
+      StartGame{{controls, controls, controls, controls}, 255, false},
+      StartKyoku{red, red, 255, 255, 255, 255, lowest, reds},
+      Daiminkan{255, 255, red, {red, red, red}},
+      Hora{255, 255, lowest, std::vector<Tile>(20, red)},
+      Ryukyoku{lowest},
+  };
+  const std::size_t lengths[] = {1038, 495, 88, 235, 78};
+  for (std::size_t i = 0; i < events.size(); ++i) {
+    std::string out = "prefix";
+    ASSERT_TRUE(encode_event(events[i], out).has_value()) << i;
+    EXPECT_EQ(out.substr(0, 6), "prefix");
+    EXPECT_EQ(out.size() - 6, lengths[i]) << out;
+  }
+}
+
 TEST(EncodeAll, OneLinePerEventOrAllOrNothing) {
   const std::vector<Event> events = {StartGame{{"a", "b", "c", "d"}, 0, false}, EndGame{}};
   const auto lines = conv::encode_all(events);

@@ -10,7 +10,7 @@ namespace {
 using mjai::Seat;
 
 ConversionError invalid_call_string(std::string_view text) {
-  return ConversionError{ConversionErrorKind::InvalidCallString, std::string(text), std::nullopt};
+  return ConversionError{ConversionErrorKind::InvalidCallString, std::string(text), nullptr};
 }
 
 // Reads the pair at `pos`; `text` is long enough by the caller's length check.

@@ -1,7 +1,7 @@
 // The kyoku converter's failure: a kind, plus what the kind carries.
 #pragma once
 
-#include <optional>
+#include <memory>
 #include <string>
 
 #include "paifu/mjai/event.hpp"
@@ -18,10 +18,11 @@ enum class ConversionErrorKind {
   MissingDiscardAfterReach,
 };
 
+// Kept small: the replay passes results of this type around on every turn.
 struct ConversionError {
   ConversionErrorKind kind;
-  std::string text;                // InvalidCallString, InvalidTile
-  std::optional<mjai::Event> call; // UnexpectedCall
+  std::string text;                           // InvalidCallString, InvalidTile
+  std::shared_ptr<const mjai::Event> call;    // UnexpectedCall
 };
 
 }  // namespace paifu::conv

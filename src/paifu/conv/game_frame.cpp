@@ -5,13 +5,17 @@
 namespace paifu::conv {
 
 expected<std::vector<mjai::Event>, ConversionError> run_game_frame(GameLog&& game) {
+  std::size_t bound = 2;
+  for (const PreparedKyoku& kyoku : game.kyokus) bound += kyoku_event_bound(kyoku);
   std::vector<mjai::Event> events;
-  events.emplace_back(mjai::StartGame{std::move(game.names), game.kyoku_first, game.aka_flag});
+  events.reserve(bound);
+  events.emplace_back(mjai::StartGame{mjai::NameList(std::make_move_iterator(game.names.begin()),
+                                                     std::make_move_iterator(game.names.end())),
+                                      game.kyoku_first, game.aka_flag});
+  // Each kyoku appends straight to the game's list; a failing kyoku fails the game, and the
+  // list with whatever it holds is dropped.
   for (const PreparedKyoku& kyoku : game.kyokus) {
-    auto kyoku_events = convert_kyoku(kyoku);
-    if (!kyoku_events) return unexpected(std::move(kyoku_events.error()));
-    events.insert(events.end(), std::make_move_iterator(kyoku_events->begin()),
-                  std::make_move_iterator(kyoku_events->end()));
+    if (auto ok = append_kyoku_events(kyoku, events); !ok) return unexpected(std::move(ok.error()));
   }
   events.emplace_back(mjai::EndGame{});
   return events;

@@ -106,10 +106,17 @@ expected<SeatEvents, ConversionError> build_seat_events(const PreparedKyoku& kyo
   return seats;
 }
 
-expected<std::vector<Event>, ConversionError> convert_kyoku(const PreparedKyoku& kyoku) {
+expected<void, ConversionError> append_kyoku_events(const PreparedKyoku& kyoku, std::vector<Event>& events) {
   auto seats = build_seat_events(kyoku);
   if (!seats) return unexpected(std::move(seats.error()));
-  return replay_kyoku(kyoku, *seats);
+  return replay_kyoku(kyoku, *seats, events);
+}
+
+expected<std::vector<Event>, ConversionError> convert_kyoku(const PreparedKyoku& kyoku) {
+  std::vector<Event> events;
+  events.reserve(kyoku_event_bound(kyoku));
+  if (auto ok = append_kyoku_events(kyoku, events); !ok) return unexpected(std::move(ok.error()));
+  return events;
 }
 
 void append_kyoku_result(std::vector<Event>& events, const PreparedKyoku& kyoku) {

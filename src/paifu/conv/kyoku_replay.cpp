@@ -2,6 +2,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <utility>
@@ -45,7 +46,8 @@ std::optional<CallClaim> call_claim(const Event& event) {
 
 class Replay {
  public:
-  Replay(const PreparedKyoku& kyoku, const SeatEvents& seats) : kyoku_(kyoku), seats_(seats) {
+  Replay(const PreparedKyoku& kyoku, const SeatEvents& seats, std::vector<Event>& events)
+      : kyoku_(kyoku), seats_(seats), events_(events) {
     for (Seat seat = 0; seat < 4; ++seat) {
       for (const Event& event : seats_.discards[seat]) {
         if (const auto* dahai = event.get_if<mjai::Dahai>()) ++remaining_discards_[seat].at(dahai->pai.index);
@@ -53,16 +55,11 @@ class Replay {
     }
   }
 
-  expected<std::vector<Event>, ConversionError> run() {
-    std::size_t planned = kyoku_.dora_indicators.size() + 8;
-    for (Seat seat = 0; seat < 4; ++seat) planned += seats_.draws[seat].size() + seats_.discards[seat].size();
-    if (const Win* win = std::get_if<Win>(&kyoku_.outcome)) planned += win->entries.size();
-    events_.reserve(planned);
-
-    if (auto ok = start_kyoku(); !ok) return unexpected(std::move(ok.error()));
-    if (auto ok = play(); !ok) return unexpected(std::move(ok.error()));
+  expected<void, ConversionError> run() {
+    if (auto ok = start_kyoku(); !ok) return ok;
+    if (auto ok = play(); !ok) return ok;
     append_kyoku_result(events_, kyoku_);
-    return std::move(events_);
+    return {};
   }
 
  private:
@@ -112,7 +109,7 @@ class Replay {
     if (const auto claim = call_claim(event)) {
       const bool claims_last = claim->pai == last_discard_tile_ &&
                                (!discard_seen_ || (claim->target == last_discarder_ && last_discarder_ != seat));
-      if (!claims_last) return unexpected(ConversionError{ConversionErrorKind::UnexpectedCall, {}, event});
+      if (!claims_last) return unexpected(ConversionError{ConversionErrorKind::UnexpectedCall, {}, std::make_shared<const Event>(event)});
     }
     return &event;
   }
@@ -255,7 +252,7 @@ class Replay {
 
   const PreparedKyoku& kyoku_;
   const SeatEvents& seats_;
-  std::vector<Event> events_;
+  std::vector<Event>& events_;
 
   Seat current_seat_ = 0;
   std::array<std::size_t, 4> draw_cursor_{};
@@ -274,8 +271,21 @@ class Replay {
 
 }  // namespace
 
-expected<std::vector<Event>, ConversionError> replay_kyoku(const PreparedKyoku& kyoku, const SeatEvents& seats) {
-  return Replay(kyoku, seats).run();
+expected<void, ConversionError> replay_kyoku(const PreparedKyoku& kyoku, const SeatEvents& seats,
+                                             std::vector<Event>& events) {
+  return Replay(kyoku, seats, events).run();
+}
+
+std::size_t kyoku_event_bound(const PreparedKyoku& kyoku) {
+  // Every list entry gives one event, but a string in a discard list may be a reach: two events,
+  // and a reach_accepted later. Then start_kyoku, the dora events, the results and end_kyoku.
+  std::size_t bound = kyoku.dora_indicators.size() + 3;
+  for (std::size_t seat = 0; seat < 4; ++seat) {
+    bound += kyoku.draws[seat].size() + kyoku.discards[seat].size();
+    for (const tenhou::ActionItem& item : kyoku.discards[seat]) bound += 2 * std::holds_alternative<tenhou::Call>(item);
+  }
+  if (const Win* win = std::get_if<Win>(&kyoku.outcome)) bound += win->entries.size();
+  return bound;
 }
 
 }  // namespace paifu::conv

@@ -2,8 +2,9 @@
 #pragma once
 
 #include <array>
-#include "paifu/util/expected.hpp"
 #include <vector>
+
+#include "paifu/util/expected.hpp"
 
 #include "paifu/conv/conversion_error.hpp"
 #include "paifu/conv/game_log.hpp"
@@ -23,9 +24,10 @@ struct SeatEvents {
 // tiles it drew and drops the hidden-tile fillers that stand opposite its calls.
 expected<SeatEvents, ConversionError> build_seat_events(const PreparedKyoku& kyoku);
 
-// Emits start_kyoku, interleaves the seats' lists into the play, and closes with the result.
-// Throws std::logic_error when `seats` breaks the layout described at SeatEvents.
-expected<std::vector<mjai::Event>, ConversionError> replay_kyoku(const PreparedKyoku& kyoku,
-                                                                      const SeatEvents& seats);
+// Appends start_kyoku, the seats' lists interleaved into the play, and the result to `events`.
+// On failure `events` may hold part of the kyoku; the caller drops it. Throws std::logic_error
+// when `seats` breaks the layout described at SeatEvents.
+expected<void, ConversionError> replay_kyoku(const PreparedKyoku& kyoku, const SeatEvents& seats,
+                                             std::vector<mjai::Event>& events);
 
 }  // namespace paifu::conv

@@ -9,6 +9,8 @@
 
 #include <array>
 #include <charconv>
+#include <cstring>
+#include <stdexcept>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -71,81 +73,95 @@ constexpr std::array<char, 256> make_escape_table() {
 }
 constexpr auto kEscapes = make_escape_table();
 
+// Writes into room the caller has made: every event has a known upper bound on its length
+// (max_encoded_size), so the text is written with plain stores and the line is sized once.
 class Writer {
  public:
-  explicit Writer(std::string& out) : out_(out) {}
+  explicit Writer(char* out) : p_(out) {}
+  char* position() const { return p_; }
 
-  void raw(std::string_view text) { out_.append(text); }
-  void raw(char c) { out_.push_back(c); }
-
-  void number(std::uint8_t value) {
-    char digits[3];
-    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    out_.append(digits, static_cast<std::size_t>(end - digits));
+  void raw(std::string_view text) {
+    std::memcpy(p_, text.data(), text.size());
+    p_ += text.size();
   }
+  void raw(char c) { *p_++ = c; }
 
-  void number(std::int32_t value) {
-    char digits[11];  // "-2147483648"
-    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    out_.append(digits, static_cast<std::size_t>(end - digits));
-  }
+  void number(std::uint8_t value) { p_ = std::to_chars(p_, p_ + 3, value).ptr; }
+  void number(std::int32_t value) { p_ = std::to_chars(p_, p_ + 11, value).ptr; }  // "-2147483648"
 
-  void boolean(bool value) { out_.append(value ? std::string_view("true") : std::string_view("false")); }
+  void boolean(bool value) { raw(value ? std::string_view("true") : std::string_view("false")); }
 
   // False for a value outside the tile table: such a tile has no text.
   [[nodiscard]] bool tile(Tile tile) {
     if (tile.index >= kQuotedTiles.size()) return false;
-    out_.append(kQuotedTiles[tile.index]);
+    raw(kQuotedTiles[tile.index]);
     return true;
   }
 
   template <typename Tiles>
   [[nodiscard]] bool tiles(const Tiles& list) {
-    out_.push_back('[');
+    raw('[');
     bool first = true;
     for (const Tile t : list) {
-      if (!first) out_.push_back(',');
+      if (!first) raw(',');
       first = false;
       if (!tile(t)) return false;
     }
-    out_.push_back(']');
+    raw(']');
     return true;
   }
 
   void scores(const ScoreList& values) {
-    out_.push_back('[');
+    raw('[');
     for (std::size_t i = 0; i < values.size(); ++i) {
-      if (i != 0) out_.push_back(',');
+      if (i != 0) raw(',');
       number(values[i]);
     }
-    out_.push_back(']');
+    raw(']');
   }
 
-  // Copies runs of bytes that need no escape in one append each.
+  // Copies runs of bytes that need no escape in one piece each; at most 6 bytes per byte.
   void string(std::string_view text) {
     static constexpr char kHex[] = "0123456789abcdef";
-    out_.push_back('"');
+    raw('"');
     std::size_t run = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
       const auto byte = static_cast<unsigned char>(text[i]);
       const char escape = kEscapes[byte];
       if (escape == 0) continue;
-      out_.append(text.data() + run, i - run);
+      raw(text.substr(run, i - run));
       run = i + 1;
+      raw('\\');
+      raw(escape);
       if (escape == 'u') {
-        const char form[6] = {'\\', 'u', '0', '0', kHex[byte >> 4], kHex[byte & 0xF]};
-        out_.append(form, sizeof form);
-      } else {
-        const char form[2] = {'\\', escape};
-        out_.append(form, sizeof form);
+        const char digits[4] = {'0', '0', kHex[byte >> 4], kHex[byte & 0xF]};
+        raw(std::string_view(digits, sizeof digits));
       }
     }
-    out_.append(text.data() + run, text.size() - run);
-    out_.push_back('"');
+    raw(text.substr(run));
+    raw('"');
   }
 
  private:
-  std::string& out_;
+  char* p_;
+};
+
+// Room enough for any event of the kind: 128 bytes hold every fixed-size kind (the longest,
+// a daiminkan with three-digit seats and red fives, takes under 100); a name may grow six-fold
+// by escapes; a tile in a list takes at most 6 bytes ("5mr" quoted, and a comma).
+struct MaxSize {
+  static constexpr std::size_t kFixed = 128;
+  std::size_t operator()(const StartGame& e) const {
+    std::size_t size = kFixed;
+    for (const std::string& name : e.names) size += 6 * name.size() + 3;
+    return size;
+  }
+  std::size_t operator()(const StartKyoku&) const { return 640; }
+  std::size_t operator()(const Hora& e) const { return kFixed + (e.ura_markers ? 6 * e.ura_markers->size() : 0); }
+  template <typename Kind>
+  std::size_t operator()(const Kind&) const {
+    return kFixed;
+  }
 };
 
 // Writes the members after "type" for one kind; false when a tile has no text.
@@ -291,10 +307,19 @@ struct FieldWriter {
 
 expected<void, EncodeError> encode_event(const Event& event, std::string& out) {
   if (event.value.valueless_by_exception()) return unexpected(EncodeError{});
-  Writer writer(out);
-  writer.raw(kOpenings[event.value.index()]);
-  if (!std::visit(FieldWriter{writer}, event.value)) return unexpected(EncodeError{});
-  writer.raw('}');
+  const std::size_t start = out.size();
+  bool written = false;
+  out.resize_and_overwrite(start + std::visit(MaxSize{}, event.value), [&](char* text, std::size_t room) {
+    Writer writer(text + start);
+    writer.raw(kOpenings[event.value.index()]);
+    written = std::visit(FieldWriter{writer}, event.value);
+    if (!written) return start;  // a partial text is dropped
+    writer.raw('}');
+    const auto size = static_cast<std::size_t>(writer.position() - text);
+    if (size > room) throw std::logic_error("an event outgrew the room reserved for its kind");
+    return size;
+  });
+  if (!written) return unexpected(EncodeError{});
   return {};
 }
 

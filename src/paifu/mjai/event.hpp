@@ -15,7 +15,9 @@ namespace paifu::mjai {
 
 using Seat = std::uint8_t;
 using ScoreList = std::array<std::int32_t, 4>;
-using NameList = std::array<std::string, 4>;
+// Exactly four names, seat 0 first. Held out of line: four strings inline would make every
+// event of a game twice as large, and events are copied and moved on every turn.
+using NameList = std::vector<std::string>;
 using HandList = std::array<std::array<Tile, 13>, 4>;
 
 struct None {
