@@ -71,9 +71,33 @@ void BM_ConvertLogText(benchmark::State& state) {
   });
 }
 
+// What the per-line buffers alone cost: one 128-byte buffer per event, as the encoder makes
+// them, allocated and released for every log. A floor under the whole conversion.
+void BM_LineBuffersOnly(benchmark::State& state) {
+  static const std::vector<std::size_t> line_counts = [] {
+    std::vector<std::size_t> counts;
+    for (const auto& text : corpus()) counts.push_back(paifu::conv::convert_log_text(text).value().size());
+    return counts;
+  }();
+  std::size_t index = 0;
+  run_over_corpus(state, [&](const std::string&) {
+    std::vector<std::string> lines;
+    lines.reserve(line_counts[index]);
+    for (std::size_t i = 0; i < line_counts[index]; ++i) {
+      std::string line;
+      line.reserve(128);
+      lines.push_back(std::move(line));
+    }
+    benchmark::DoNotOptimize(lines);
+    index = (index + 1) % line_counts.size();
+    return true;
+  });
+}
+
 BENCHMARK(BM_LibraryFloor);
 BENCHMARK(BM_ParseRawLog);
 BENCHMARK(BM_ConvertLogText);
+BENCHMARK(BM_LineBuffersOnly);
 
 }  // namespace
 
