@@ -82,20 +82,6 @@ std::string quoted_path(std::string_view path) {
   return out;
 }
 
-std::string plain_path(std::string_view path) {
-  std::string out;
-  out.reserve(path.size());
-  std::size_t pos = 0;
-  while (pos < path.size()) {
-    const utf8::Step step = utf8::decode(path, pos);
-    if (step.valid) {
-      out.append(path, pos, step.length);
-    } else {
-      out += "\xEF\xBF\xBD";  // U+FFFD
-    }
-    pos += step.length;
-  }
-  return out;
-}
+std::string plain_path(std::string_view path) { return utf8::to_lossy(path); }
 
 }  // namespace paifu::conv

@@ -3,6 +3,8 @@
 #include <array>
 #include <charconv>
 
+#include "paifu/conv/utf8.hpp"
+
 namespace paifu {
 namespace {
 
@@ -31,36 +33,6 @@ constexpr std::array<std::string_view, kTileCount> kTileNames = {
     "1s", "2s", "3s", "4s", "5s", "6s", "7s", "8s", "9s",   //
     "E",  "S",  "W",  "N",  "P",  "F",  "C",                //
     "5mr", "5pr", "5sr", "?"};
-
-// Decodes two bytes as UTF-8 text, each maximal invalid sequence becoming U+FFFD.
-std::string decode_pair_lossy(unsigned char a, unsigned char b) {
-  std::string out;
-  if (a < 0x80) {
-    out += static_cast<char>(a);
-  } else if ((a == 0xC2 || (a > 0xC2 && a <= 0xDF)) && (b & 0xC0) == 0x80) {
-    out += static_cast<char>(a);
-    out += static_cast<char>(b);
-    return out;
-  } else {
-    // A lead byte of a longer sequence followed by a valid continuation is one truncated
-    // sequence (one U+FFFD); otherwise the first byte alone is invalid.
-    const bool truncated_pair = (a == 0xE0 && b >= 0xA0 && b <= 0xBF) ||
-                                (a >= 0xE1 && a <= 0xEC && (b & 0xC0) == 0x80) ||
-                                (a == 0xED && b >= 0x80 && b <= 0x9F) ||
-                                (a >= 0xEE && a <= 0xEF && (b & 0xC0) == 0x80) ||
-                                (a == 0xF0 && b >= 0x90 && b <= 0xBF) ||
-                                (a >= 0xF1 && a <= 0xF3 && (b & 0xC0) == 0x80) ||
-                                (a == 0xF4 && b >= 0x80 && b <= 0x8F);
-    out += "\xEF\xBF\xBD";
-    if (truncated_pair) return out;
-  }
-  if (b < 0x80) {
-    out += static_cast<char>(b);
-  } else {
-    out += "\xEF\xBF\xBD";
-  }
-  return out;
-}
 
 }  // namespace
 
@@ -92,7 +64,7 @@ expected<Tile, std::string> tile_from_code_text(std::string_view call, std::size
     std::from_chars(digits.data(), digits.data() + digits.size(), value);
     if (auto tile = value <= 0xFF ? tile_from_code(static_cast<std::uint8_t>(value)) : std::nullopt) return *tile;
   }
-  return unexpected(decode_pair_lossy(static_cast<unsigned char>(pair[0]), static_cast<unsigned char>(pair[1])));
+  return unexpected(conv::utf8::to_lossy(pair));
 }
 
 std::string_view tile_name(Tile tile) { return kTileNames.at(tile.index); }

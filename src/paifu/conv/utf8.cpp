@@ -52,6 +52,21 @@ Step decode(std::string_view text, std::size_t pos) {
   return {code_point, taken, true};
 }
 
+std::string to_lossy(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t pos = 0; pos < text.size();) {
+    const Step step = decode(text, pos);
+    if (step.valid) {
+      out.append(text, pos, step.length);
+    } else {
+      out += "\xEF\xBF\xBD";  // U+FFFD
+    }
+    pos += step.length;
+  }
+  return out;
+}
+
 bool is_valid(std::string_view text) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t size = text.size();

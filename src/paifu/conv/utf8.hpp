@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace paifu::conv::utf8 {
@@ -21,5 +22,8 @@ struct Step {
 
 // Requires pos < text.size().
 Step decode(std::string_view text, std::size_t pos);
+
+// The text with each maximal ill-formed subsequence replaced by one U+FFFD.
+std::string to_lossy(std::string_view text);
 
 }  // namespace paifu::conv::utf8
