@@ -229,6 +229,15 @@ struct FieldWriter {
     return true;
   }
 
+  // The tail that calls and added kans share: "pai", then "consumed".
+  template <typename Meld>
+  bool pai_and_consumed(const Meld& e) const {
+    w.raw(kPai);
+    if (!w.tile(e.pai)) return false;
+    w.raw(kConsumed);
+    return w.tiles(e.consumed);
+  }
+
   // chi, pon and daiminkan share their shape.
   template <typename Call>
   bool called(const Call& e) const {
@@ -236,10 +245,7 @@ struct FieldWriter {
     w.number(e.actor);
     w.raw(kTarget);
     w.number(e.target);
-    w.raw(kPai);
-    if (!w.tile(e.pai)) return false;
-    w.raw(kConsumed);
-    return w.tiles(e.consumed);
+    return pai_and_consumed(e);
   }
   bool operator()(const Chi& e) const { return called(e); }
   bool operator()(const Pon& e) const { return called(e); }
@@ -248,10 +254,7 @@ struct FieldWriter {
   bool operator()(const Kakan& e) const {
     w.raw(kActor);
     w.number(e.actor);
-    w.raw(kPai);
-    if (!w.tile(e.pai)) return false;
-    w.raw(kConsumed);
-    return w.tiles(e.consumed);
+    return pai_and_consumed(e);
   }
 
   bool operator()(const Ankan& e) const {
