@@ -6,6 +6,7 @@
 
 #include "kyoku_test_support.hpp"
 #include "paifu/conv/kyoku_replay.hpp"
+#include "paifu/util/internal_fault.hpp"
 
 namespace paifu::conv {
 namespace {
@@ -235,7 +236,7 @@ TEST(KyokuErrors, ReachEndingTheDiscardList) {
   EXPECT_EQ(replayed.error().kind, ConversionErrorKind::MissingDiscardAfterReach);
 
   seats.discards[0] = {tsumo(0, "1m")};  // lists that break their layout are an internal fault
-  EXPECT_THROW((void)replay_kyoku(kyoku, seats, events), std::logic_error);
+  EXPECT_THROW((void)replay_kyoku(kyoku, seats, events), InternalFault);
 }
 
 TEST(KyokuResult, OutcomeBecomesHoraOrRyukyoku) {

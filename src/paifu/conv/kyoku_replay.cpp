@@ -4,13 +4,14 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <stdexcept>
+#include <source_location>
 #include <utility>
 #include <variant>
 #include <vector>
 
 #include "paifu/conv/kyoku.hpp"
 #include "paifu/conv/kyoku_replay.hpp"
+#include "paifu/util/internal_fault.hpp"
 
 namespace paifu::conv {
 namespace {
@@ -42,7 +43,10 @@ std::optional<CallClaim> call_claim(const Event& event) {
   return std::nullopt;
 }
 
-[[noreturn]] void broken_layout(const char* what) { throw std::logic_error(what); }
+[[noreturn]] void broken_layout(const char* what,
+                               std::source_location where = std::source_location::current()) {
+  internal_fault(what, where);
+}
 
 class Replay {
  public:

@@ -25,7 +25,7 @@ struct SeatEvents {
 expected<SeatEvents, ConversionError> build_seat_events(const PreparedKyoku& kyoku);
 
 // Appends start_kyoku, the seats' lists interleaved into the play, and the result to `events`.
-// On failure `events` may hold part of the kyoku; the caller drops it. Throws std::logic_error
+// On failure `events` may hold part of the kyoku; the caller drops it. Throws InternalFault
 // when `seats` breaks the layout described at SeatEvents.
 expected<void, ConversionError> replay_kyoku(const PreparedKyoku& kyoku, const SeatEvents& seats,
                                              std::vector<mjai::Event>& events);

@@ -6,11 +6,11 @@
 // here. Every key, together with the separator before it and the ":" after it, is one constant
 // fragment, and so is every quoted tile name and every quoted "type" value.
 #include "paifu/mjai/encode.hpp"
+#include "paifu/util/internal_fault.hpp"
 
 #include <array>
 #include <charconv>
 #include <cstring>
-#include <stdexcept>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -312,6 +312,7 @@ expected<void, EncodeError> encode_event(const Event& event, std::string& out) {
   if (event.value.valueless_by_exception()) return unexpected(EncodeError{});
   const std::size_t start = out.size();
   bool written = false;
+  bool outgrown = false;
   out.resize_and_overwrite(start + std::visit(MaxSize{}, event.value), [&](char* text, std::size_t room) {
     Writer writer(text + start);
     writer.raw(kOpenings[event.value.index()]);
@@ -319,9 +320,11 @@ expected<void, EncodeError> encode_event(const Event& event, std::string& out) {
     if (!written) return start;  // a partial text is dropped
     writer.raw('}');
     const auto size = static_cast<std::size_t>(writer.position() - text);
-    if (size > room) throw std::logic_error("an event outgrew the room reserved for its kind");
-    return size;
+    outgrown = size > room;
+    return outgrown ? start : size;
   });
+  // Checked outside the resize: an exception may not leave its callback.
+  if (outgrown) internal_fault("an event outgrew the room reserved for its kind");
   if (!written) return unexpected(EncodeError{});
   return {};
 }

@@ -1,0 +1,258 @@
+// tenhou_to_mjai(filename, mjai_out=None): the Python face of convert_log_file.
+// The interpreter lock stays held for the whole call; calls from several threads take turns.
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "barrier.hpp"
+#include "module.hpp"
+#include "paifu/conv/convert.hpp"
+#include "paifu/util/internal_fault.hpp"
+#include "py_ref.hpp"
+
+#ifdef PAIFU_FAULT_INJECTION
+#include <new>
+#include <stdexcept>
+#endif
+
+namespace paifu::py {
+namespace {
+
+using conv::ExceptionClass;
+
+constexpr std::string_view kCallPrefix = "tenhou_to_mjai()";
+constexpr std::array<std::string_view, 2> kParameterNames{"filename", "mjai_out"};
+constexpr std::size_t kFilename = 0;
+constexpr std::size_t kMjaiOut = 1;
+
+void raise_type_error(const std::string& message) { PyErr_SetString(PyExc_TypeError, message.c_str()); }
+
+std::string quoted_name(std::string_view name) {
+  std::string quoted;
+  quoted.reserve(name.size() + 2);
+  return quoted.append(1, '\'').append(name).append(1, '\'');
+}
+
+void raise_unexpected_keyword(PyObject* name) {
+  PyRef text(PyObject_Str(name));
+  if (!text) return;
+  const std::string prefix(kCallPrefix);
+  PyRef message(PyUnicode_FromFormat("%s got an unexpected keyword argument '%U'", prefix.c_str(), text.get()));
+  if (message) PyErr_SetObject(PyExc_TypeError, message.get());
+}
+
+// The parameter slot a keyword name fills, or none.
+std::optional<std::size_t> parameter_slot(PyObject* name) {
+  Py_ssize_t size = 0;
+  const char* utf8 = PyUnicode_Check(name) ? PyUnicode_AsUTF8AndSize(name, &size) : nullptr;
+  if (!utf8) {
+    PyErr_Clear();
+    return std::nullopt;
+  }
+  const std::string_view text(utf8, static_cast<std::size_t>(size));
+  for (std::size_t slot = 0; slot < kParameterNames.size(); ++slot) {
+    if (text == kParameterNames[slot]) return slot;
+  }
+  return std::nullopt;
+}
+
+// Places the arguments into their slots (borrowed); false with a TypeError set.
+bool bind_arguments(PyObject* const* args, Py_ssize_t positional, PyObject* keyword_names,
+                    std::array<PyObject*, 2>& slots) {
+  if (positional > 2) {
+    raise_type_error(std::string(kCallPrefix) + " takes from 1 to 2 positional arguments but " +
+                     std::to_string(positional) + " were given");
+    return false;
+  }
+  for (Py_ssize_t i = 0; i < positional; ++i) slots[static_cast<std::size_t>(i)] = args[i];
+  const Py_ssize_t keywords = keyword_names ? PyTuple_Size(keyword_names) : 0;
+  for (Py_ssize_t i = 0; i < keywords; ++i) {
+    PyObject* name = PyTuple_GetItem(keyword_names, i);
+    if (!name) return false;
+    const auto slot = parameter_slot(name);
+    if (!slot) {
+      raise_unexpected_keyword(name);
+      return false;
+    }
+    if (slots[*slot]) {
+      raise_type_error(std::string(kCallPrefix) + " got multiple values for argument " +
+                       quoted_name(kParameterNames[*slot]));
+      return false;
+    }
+    slots[*slot] = args[positional + i];
+  }
+  if (!slots[kFilename]) {
+    raise_type_error(std::string(kCallPrefix) + " missing 1 required positional argument: " +
+                     quoted_name(kParameterNames[kFilename]));
+    return false;
+  }
+  return true;
+}
+
+// A TypeError of exactly that class is replaced by one naming the parameter, keeping its cause.
+void name_parameter_in_type_error(std::string_view parameter) {
+  if (!PyErr_Occurred() || !PyErr_ExceptionMatches(PyExc_TypeError)) return;
+  PyObject *type = nullptr, *value = nullptr, *traceback = nullptr;
+  PyErr_Fetch(&type, &value, &traceback);
+  if (type != PyExc_TypeError) {  // a subclass stays as it was
+    PyErr_Restore(type, value, traceback);
+    return;
+  }
+  PyErr_NormalizeException(&type, &value, &traceback);
+  PyRef old_type(type), old_value(value), old_traceback(traceback);
+  PyRef text(old_value ? PyObject_Str(old_value.get()) : nullptr);
+  if (!text) return;
+  const std::string name(parameter);
+  PyRef message(PyUnicode_FromFormat("argument '%s': %U", name.c_str(), text.get()));
+  if (!message) return;
+  PyErr_SetObject(PyExc_TypeError, message.get());
+  PyErr_Fetch(&type, &value, &traceback);
+  PyErr_NormalizeException(&type, &value, &traceback);
+  if (value) {
+    PyObject* cause = PyException_GetCause(old_value.get());
+    PyException_SetCause(value, cause ? cause : new_ref(Py_None));  // steals the reference
+  }
+  PyErr_Restore(type, value, traceback);
+}
+
+// The path as the file-system encoding's bytes; none with an error set.
+std::optional<std::string> path_bytes(PyObject* argument, std::string_view parameter) {
+  PyRef path(PyOS_FSPath(argument));
+  if (path && !PyUnicode_Check(path.get())) {
+    raise_cannot_convert(path.get(), "PyString");
+    path = PyRef();
+  }
+  PyRef encoded(path ? PyUnicode_EncodeFSDefault(path.get()) : nullptr);
+  if (!encoded) {
+    name_parameter_in_type_error(parameter);
+    return std::nullopt;
+  }
+  const char* bytes = PyBytes_AsString(encoded.get());
+  if (!bytes) return std::nullopt;
+  return std::string(bytes, static_cast<std::size_t>(PyBytes_Size(encoded.get())));
+}
+
+PyObject* builtin_exception_class(ExceptionClass exception) {
+  switch (exception) {
+    case ExceptionClass::TenhouLogParsingError: return exception_class(ModuleException::TenhouLogParsingError);
+    case ExceptionClass::TenhouToMjaiError: return exception_class(ModuleException::TenhouToMjaiError);
+    case ExceptionClass::JsonSerializationError: return exception_class(ModuleException::JsonSerializationError);
+    case ExceptionClass::JsonParsingError: return exception_class(ModuleException::JsonParsingError);
+    case ExceptionClass::OSError: return PyExc_OSError;
+    case ExceptionClass::FileNotFoundError: return PyExc_FileNotFoundError;
+    case ExceptionClass::PermissionError: return PyExc_PermissionError;
+    case ExceptionClass::ConnectionRefusedError: return PyExc_ConnectionRefusedError;
+    case ExceptionClass::ConnectionResetError: return PyExc_ConnectionResetError;
+    case ExceptionClass::ConnectionAbortedError: return PyExc_ConnectionAbortedError;
+    case ExceptionClass::BrokenPipeError: return PyExc_BrokenPipeError;
+    case ExceptionClass::FileExistsError: return PyExc_FileExistsError;
+    case ExceptionClass::BlockingIOError: return PyExc_BlockingIOError;
+    case ExceptionClass::TimeoutError: return PyExc_TimeoutError;
+    case ExceptionClass::InterruptedError: return PyExc_InterruptedError;
+  }
+  internal_fault("a conversion failure names no exception class");
+}
+
+PyObject* raise_failure(const conv::ConversionFailure& failure) {
+  PyObject* exception = builtin_exception_class(failure.exception);
+  PyRef message(PyUnicode_DecodeUTF8(failure.message.data(), static_cast<Py_ssize_t>(failure.message.size()),
+                                     "replace"));
+  if (message) PyErr_SetObject(exception, message.get());
+  return nullptr;
+}
+
+// The lines as a list of str. Lines never hold a line feed (the encoder escapes control
+// characters), so the list is made by splitting one text at line feeds: the interpreter then
+// builds the items itself, which on PyPy costs far less than creating each str through the C API.
+PyObject* line_list(const std::vector<std::string>& lines) {
+  if (lines.empty()) return PyList_New(0);
+  std::size_t size = lines.size() - 1;
+  for (const std::string& line : lines) size += line.size();
+  std::string text;
+  text.reserve(size);
+  for (const std::string& line : lines) {
+    text += line;
+    text += '\n';
+  }
+  text.pop_back();
+  PyRef joined(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
+  if (!joined) return nullptr;
+  PyRef separator(PyUnicode_FromStringAndSize("\n", 1));
+  if (!separator) return nullptr;
+  PyRef list(PyUnicode_Split(joined.get(), separator.get(), -1));
+  if (list && PyList_Size(list.get()) != static_cast<Py_ssize_t>(lines.size())) {
+    internal_fault("an encoded line holds a line feed");
+  }
+  return list.release();
+}
+
+#ifdef PAIFU_FAULT_INJECTION
+std::string g_armed_fault;
+
+void fire_armed_fault() {
+  const std::string kind = std::exchange(g_armed_fault, std::string());
+  if (kind.empty()) return;
+  if (kind == "invariant") internal_fault("injected internal fault");
+  if (kind == "out_of_range") (void)std::vector<int>().at(1);
+  if (kind == "bad_alloc") throw std::bad_alloc();
+  if (kind == "no_message") throw 42;
+  if (kind == "nested") {
+    fault_while_raising_next_panic();
+    internal_fault("injected internal fault");
+  }
+}
+
+PyObject* arm_fault(PyObject*, PyObject* kind) {
+  Py_ssize_t size = 0;
+  const char* text = PyUnicode_AsUTF8AndSize(kind, &size);
+  if (!text) return nullptr;
+  g_armed_fault.assign(text, static_cast<std::size_t>(size));
+  return new_ref(Py_None);
+}
+#endif
+
+PyObject* convert(PyObject* const* args, Py_ssize_t positional, PyObject* keyword_names) {
+  std::array<PyObject*, 2> slots{};
+  if (!bind_arguments(args, positional, keyword_names, slots)) return nullptr;
+  const auto input = path_bytes(slots[kFilename], kParameterNames[kFilename]);
+  if (!input) return nullptr;
+  std::optional<std::string> output;
+  if (slots[kMjaiOut] && slots[kMjaiOut] != Py_None) {
+    output = path_bytes(slots[kMjaiOut], kParameterNames[kMjaiOut]);
+    if (!output) return nullptr;
+  }
+#ifdef PAIFU_FAULT_INJECTION
+  fire_armed_fault();
+#endif
+  auto lines = conv::convert_log_file(*input, output ? std::optional<std::string_view>(*output) : std::nullopt);
+  if (!lines) return raise_failure(lines.error());
+  return line_list(*lines);
+}
+
+PyObject* tenhou_to_mjai(PyObject*, PyObject* const* args, Py_ssize_t positional, PyObject* keyword_names) {
+  return run_in_barrier([&] { return convert(args, positional, keyword_names); });
+}
+
+}  // namespace
+
+PyMethodDef tenhou_to_mjai_method = {
+    "tenhou_to_mjai",
+    reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&tenhou_to_mjai)),
+    METH_FASTCALL | METH_KEYWORDS,
+    "tenhou_to_mjai(filename, mjai_out=None)\n--\n\n",
+};
+
+#ifdef PAIFU_FAULT_INJECTION
+PyMethodDef arm_fault_method = {
+    "_arm_fault",
+    &arm_fault,
+    METH_O,
+    "_arm_fault(kind)\n--\n\nTest builds only: the next call of tenhou_to_mjai faults as `kind` says.",
+};
+#endif
+
+}  // namespace paifu::py

@@ -1,0 +1,44 @@
+// Owned references to Python objects, released on every path out of a scope.
+#pragma once
+
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include <utility>
+
+namespace paifu::py {
+
+// A new reference to `object` (the interpreters differ on whether they offer Py_NewRef).
+inline PyObject* new_ref(PyObject* object) {
+  Py_INCREF(object);
+  return object;
+}
+
+class PyRef {
+ public:
+  PyRef() = default;
+  explicit PyRef(PyObject* owned) : object_(owned) {}
+  PyRef(const PyRef&) = delete;
+  PyRef& operator=(const PyRef&) = delete;
+  PyRef(PyRef&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
+  PyRef& operator=(PyRef&& other) noexcept {
+    std::swap(object_, other.object_);
+    return *this;
+  }
+  ~PyRef() { Py_XDECREF(object_); }
+
+  static PyRef borrowed(PyObject* object) {
+    Py_XINCREF(object);
+    return PyRef(object);
+  }
+
+  PyObject* get() const { return object_; }
+  explicit operator bool() const { return object_ != nullptr; }
+  // Hands the reference to the caller (or to an API call that steals it).
+  PyObject* release() { return std::exchange(object_, nullptr); }
+
+ private:
+  PyObject* object_ = nullptr;
+};
+
+}  // namespace paifu::py
