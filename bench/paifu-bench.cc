@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 #include <rapidjson/reader.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,7 +59,6 @@ void BM_ParseRawLog(benchmark::State& state) {
     auto log = paifu::tenhou::parse_raw_log(text);
     benchmark::DoNotOptimize(log);
     return log.has_value();
-    benchmark::DoNotOptimize(log);
   });
 }
 
@@ -67,7 +67,22 @@ void BM_ConvertLogText(benchmark::State& state) {
     auto lines = paifu::conv::convert_log_text(text);
     benchmark::DoNotOptimize(lines);
     return lines.has_value();
+  });
+}
+
+// What tenhou_to_mjai does below Python: each log read from its file and converted, no output.
+void BM_ConvertLogFile(benchmark::State& state) {
+  static const std::vector<std::string> paths = [] {
+    std::vector<std::string> result;
+    for (const auto& path : paifu::testing::real_logs()) result.push_back(path.string());
+    return result;
+  }();
+  std::size_t index = 0;
+  run_over_corpus(state, [&](const std::string&) {
+    auto lines = paifu::conv::convert_log_file(paths[index], std::nullopt);
     benchmark::DoNotOptimize(lines);
+    index = (index + 1) % paths.size();
+    return lines.has_value();
   });
 }
 
@@ -97,6 +112,7 @@ void BM_LineBuffersOnly(benchmark::State& state) {
 BENCHMARK(BM_LibraryFloor);
 BENCHMARK(BM_ParseRawLog);
 BENCHMARK(BM_ConvertLogText);
+BENCHMARK(BM_ConvertLogFile);
 BENCHMARK(BM_LineBuffersOnly);
 
 }  // namespace

@@ -165,30 +165,67 @@ PyObject* raise_failure(const conv::ConversionFailure& failure) {
   return nullptr;
 }
 
-// The lines as a list of str. Lines never hold a line feed (the encoder escapes control
-// characters), so the list is made by splitting one text at line feeds: the interpreter then
-// builds the items itself, which on PyPy costs far less than creating each str through the C API.
+[[maybe_unused]] PyObject* checked_line_list(PyRef list, std::size_t expected) {
+  if (list && PyList_Size(list.get()) != static_cast<Py_ssize_t>(expected)) {
+    internal_fault("an encoded line holds a line feed");
+  }
+  return list.release();
+}
+
+#ifdef PYPY_VERSION
+// On PyPy every str that crosses the C API is copied into a C-side form, which costs more than
+// the conversion itself. So the lines are joined into one text that Python code reads through a
+// memoryview and splits at line feeds: no str ever crosses. Lines never hold a line
+// feed (the encoder escapes control characters), so the split gives the lines back exactly.
+PyObject* split_function() {
+  static PyObject* cached = nullptr;
+  if (cached) return cached;
+  PyRef globals(PyDict_New());
+  if (!globals || PyDict_SetItemString(globals.get(), "__builtins__", PyEval_GetBuiltins()) < 0) return nullptr;
+  // Splitting the bytes and decoding each line beats decoding the whole text and splitting it.
+  PyObject* created = PyRun_String("lambda view: [line.decode() for line in view.tobytes().split(b'\\n')]", Py_eval_input,
+                                   globals.get(), globals.get());
+  if (!created) return nullptr;
+  // Running Python code may let another thread fill the cache first.
+  if (cached) {
+    Py_DECREF(created);
+  } else {
+    cached = created;
+  }
+  return cached;
+}
+
 PyObject* line_list(const std::vector<std::string>& lines) {
   if (lines.empty()) return PyList_New(0);
   std::size_t size = lines.size() - 1;
   for (const std::string& line : lines) size += line.size();
   std::string text;
   text.reserve(size);
-  for (const std::string& line : lines) {
-    text += line;
-    text += '\n';
-  }
+  for (const std::string& line : lines) text.append(line).append(1, '\n');
   text.pop_back();
-  PyRef joined(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
-  if (!joined) return nullptr;
-  PyRef separator(PyUnicode_FromStringAndSize("\n", 1));
-  if (!separator) return nullptr;
-  PyRef list(PyUnicode_Split(joined.get(), separator.get(), -1));
-  if (list && PyList_Size(list.get()) != static_cast<Py_ssize_t>(lines.size())) {
-    internal_fault("an encoded line holds a line feed");
+  PyObject* split = split_function();
+  if (!split) return nullptr;
+  PyRef view(PyMemoryView_FromMemory(text.data(), static_cast<Py_ssize_t>(text.size()), PyBUF_READ));
+  if (!view) return nullptr;
+  PyRef list(PyObject_CallFunctionObjArgs(split, view.get(), nullptr));
+  // The view must not outlive the text it shows.
+  PyRef released(PyObject_CallMethod(view.get(), "release", nullptr));
+  if (!released) internal_fault("the view of the lines could not be released");
+  return checked_line_list(std::move(list), lines.size());
+}
+#else
+// On CPython creating each str directly is the cheapest way.
+PyObject* line_list(const std::vector<std::string>& lines) {
+  PyRef list(PyList_New(static_cast<Py_ssize_t>(lines.size())));
+  if (!list) return nullptr;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    PyObject* line = PyUnicode_FromStringAndSize(lines[i].data(), static_cast<Py_ssize_t>(lines[i].size()));
+    if (!line) return nullptr;
+    PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), line);
   }
   return list.release();
 }
+#endif
 
 #ifdef PAIFU_FAULT_INJECTION
 std::string g_armed_fault;
