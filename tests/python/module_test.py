@@ -3,6 +3,7 @@
 The directory holding the built module comes first on sys.path (CTest sets PYTHONPATH); the
 command-line converter named by PAIFU_CONVERT_EXE gives the reference lines for real logs.
 """
+import gc
 import glob
 import inspect
 import json
@@ -260,6 +261,22 @@ class FailureTest(TempDirTest):
                           'failed to open tenhou.net/6 log file "%s"' % str(quoted).replace('"', '\\"').replace(
                               "\t", "\\t"), str(quoted))
 
+    def test_paths_reach_the_file_system_as_encoded_bytes(self):
+        directory = str(self.dir)
+        cases = [
+            ("a\x00b.json", "a\\0b.json"),
+            ("\udcff.json", "\\xFF.json"),
+            ("e\u0301.json", "e\\u{301}.json"),
+        ]
+        for name, shown in cases:
+            with self.subTest(name=ascii(name)):
+                self.assert_fails(FileNotFoundError,
+                                  'failed to open tenhou.net/6 log file "%s/%s"' % (directory, shown),
+                                  directory + "/" + name)
+        input_path = self.write("in.json", EMPTY_GAME)
+        self.assert_fails(OSError, "failed to create mjai out file %s/missing/\ufffd" % directory,
+                          input_path, directory + "/missing/\udcff")
+
     def test_unwritable_output(self):
         path = self.write("in.json", EMPTY_GAME)
         out = str(self.dir / "no-such-dir" / "out.jsonl")
@@ -326,6 +343,33 @@ class OutputTest(TempDirTest):
             with self.subTest(log=os.path.basename(log)):
                 printed = subprocess.run([converter, log], check=True, stdout=subprocess.PIPE).stdout
                 self.assertEqual(printed.decode("utf-8").splitlines(), _paifu.tenhou_to_mjai(log))
+
+
+def resident_kilobytes():
+    with open("/proc/self/statm") as statm:
+        return int(statm.read().split()[1]) * os.sysconf("SC_PAGE_SIZE") // 1024
+
+
+class MemoryTest(TempDirTest):
+    def test_repeated_calls_do_not_grow_the_process(self):
+        game = self.write("in.json", EMPTY_GAME)
+        out = str(self.dir / "out.jsonl")
+        missing = str(self.dir / "missing.json")
+
+        def calls(count):
+            for _ in range(count):
+                _paifu.tenhou_to_mjai(game, out)
+                try:
+                    _paifu.tenhou_to_mjai(missing)
+                except FileNotFoundError:
+                    pass
+            gc.collect()
+
+        calls(10000)  # PyPy's JIT and heap settle first
+        before = resident_kilobytes()
+        calls(10000)
+        # A leak of a few hundred bytes per call would show as megabytes here.
+        self.assertLess(resident_kilobytes() - before, 2000)
 
 
 class ThreadTest(unittest.TestCase):
