@@ -9,6 +9,7 @@
 #include <source_location>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "paifu/util/internal_fault.hpp"
 #include "py_ref.hpp"
