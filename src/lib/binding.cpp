@@ -214,9 +214,12 @@ PyObject* line_list(const std::vector<std::string>& lines) {
   PyRef view(PyMemoryView_FromBuffer(&buffer));
   if (!view) return nullptr;
   PyRef list(PyObject_CallFunctionObjArgs(split, view.get(), nullptr));
-  // The view must not outlive the text it shows.
+  // The view must not outlive the text it shows; a failed split's error waits meanwhile.
+  PyObject *type = nullptr, *value = nullptr, *traceback = nullptr;
+  PyErr_Fetch(&type, &value, &traceback);
   PyRef released(PyObject_CallMethod(view.get(), "release", nullptr));
   if (!released) internal_fault("the view of the lines could not be released");
+  PyErr_Restore(type, value, traceback);
   return checked_line_list(std::move(list), lines.size());
 }
 #else
