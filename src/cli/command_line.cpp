@@ -1,0 +1,79 @@
+#include "cli/command_line.hpp"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <ostream>
+#include <thread>
+
+namespace paifu::cli {
+namespace {
+
+constexpr const char* kDescription =
+    "paifu converts Tenhou version-6 JSON game logs into mjai event lines (one compact JSON object per line).\n"
+    "\n"
+    "  paifu LOG [OUTPUT]        one log: its lines go to standard output, or to the file OUTPUT\n"
+    "  paifu INPUT... -o OUTDIR  a dataset: each INPUT is a log or a directory searched recursively for\n"
+    "                            *.json and *.json.gz (gzip) logs; each log becomes one mjai file under\n"
+    "                            OUTDIR at the same path relative to the directory given (a log given\n"
+    "                            directly lands in OUTDIR itself), named *.mjson, or *.mjson.gz with --gzip.\n"
+    "                            Outputs appear only complete; a failing log is reported as\n"
+    "                            'PATH: ClassName: message' on standard error and the others go on.";
+
+constexpr const char* kFooter =
+    "Examples:\n"
+    "  paifu game.json                          print one log's mjai lines\n"
+    "  paifu logs/2024 -o mjai/2024 --gzip -j 8  convert a folder to mjai/2024/**/*.mjson.gz\n"
+    "  paifu logs -o out --skip-existing         resume an interrupted run\n"
+    "\n"
+    "Exit status: 0 when every log converted (or was skipped), 1 when any failed, 2 on a usage\n"
+    "error, 128+N when stopped by signal N (SIGINT, SIGTERM: the logs in flight finish first).";
+
+std::size_t default_jobs() { return std::max(1u, std::thread::hardware_concurrency()); }
+
+void describe(CLI::App& app, Command& command) {
+  app.description(kDescription);
+  app.footer(kFooter);
+  app.get_formatter()->column_width(36);
+  app.add_option("INPUT", command.inputs, "Log files and directories of logs")->required()->type_name("");
+  CLI::Option* output = app.add_option(
+      "-o,--output-dir", command.output_dir,
+      "Directory of the mjai files, created when missing. Without it: one LOG [OUTPUT], as above")
+      ->type_name("OUTDIR");
+  app.add_option("-j,--jobs", command.jobs, "Worker threads, each converting whole files (default: one per core)")
+      ->type_name("N")
+      ->check(CLI::Range(std::size_t{1}, std::size_t{1024}))
+      ->needs(output);
+  app.add_flag("--gzip", command.gzip, "Write gzip-compressed mjai files (*.mjson.gz)")->needs(output);
+  app.add_flag("--skip-existing", command.skip_existing,
+               "Leave logs whose mjai file exists (it is complete: outputs are renamed into place only "
+               "when fully written); resumes an interrupted run")
+      ->needs(output);
+  app.add_flag("--fail-fast", command.fail_fast, "Start no further log after the first failure")->needs(output);
+  app.add_flag("--fsync", command.fsync,
+               "Flush each mjai file to the device before renaming it into place (slower; survives a power "
+               "loss, not only an interrupted run)")
+      ->needs(output);
+}
+
+}  // namespace
+
+std::variant<Command, int> parse_command_line(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+  Command command;
+  command.jobs = default_jobs();
+  CLI::App app("", "paifu");
+  describe(app, command);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    const int status = app.exit(error, out, err);
+    return status == 0 ? kExitConverted : kExitUsage;
+  }
+  if (!command.output_dir && command.inputs.size() > 2) {
+    err << "paifu: several inputs need -o OUTDIR (without it: paifu LOG [OUTPUT])\nRun with --help for more information.\n";
+    return kExitUsage;
+  }
+  return command;
+}
+
+}  // namespace paifu::cli
