@@ -29,6 +29,9 @@ constexpr const char* kFooter =
     "Exit status: 0 when every log converted (or was skipped), 1 when any failed, 2 on a usage\n"
     "error, 128+N when stopped by signal N (SIGINT, SIGTERM: the logs in flight finish first).";
 
+// Options that only mean something when converting into a directory.
+constexpr const char* kDatasetOptions[] = {"--jobs", "--gzip", "--skip-existing", "--fail-fast", "--fsync"};
+
 std::size_t default_jobs() { return std::max(1u, std::thread::hardware_concurrency()); }
 
 void describe(CLI::App& app, Command& command) {
@@ -36,24 +39,23 @@ void describe(CLI::App& app, Command& command) {
   app.footer(kFooter);
   app.get_formatter()->column_width(36);
   app.add_option("INPUT", command.inputs, "Log files and directories of logs")->required()->type_name("");
-  CLI::Option* output = app.add_option(
+  app.add_option(
       "-o,--output-dir", command.output_dir,
       "Directory of the mjai files, created when missing. Without it: one LOG [OUTPUT], as above")
       ->type_name("OUTDIR");
   app.add_option("-j,--jobs", command.jobs, "Worker threads, each converting whole files (default: one per core)")
       ->type_name("N")
-      ->check(CLI::Range(std::size_t{1}, std::size_t{1024}))
-      ->needs(output);
-  app.add_flag("--gzip", command.gzip, "Write gzip-compressed mjai files (*.mjson.gz)")->needs(output);
+      ->check(CLI::Range(std::size_t{1}, std::size_t{1024}));
+  app.add_flag("--gzip", command.gzip, "Write gzip-compressed mjai files (*.mjson.gz)");
   app.add_flag("--skip-existing", command.skip_existing,
                "Leave logs whose mjai file exists (it is complete: outputs are renamed into place only "
-               "when fully written); resumes an interrupted run")
-      ->needs(output);
-  app.add_flag("--fail-fast", command.fail_fast, "Start no further log after the first failure")->needs(output);
+               "when fully written); resumes an interrupted run");
+
+  app.add_flag("--fail-fast", command.fail_fast, "Start no further log after the first failure");
   app.add_flag("--fsync", command.fsync,
                "Flush each mjai file to the device before renaming it into place (slower; survives a power "
-               "loss, not only an interrupted run)")
-      ->needs(output);
+               "loss, not only an interrupted run)");
+
 }
 
 }  // namespace
@@ -68,6 +70,12 @@ std::variant<Command, int> parse_command_line(int argc, const char* const* argv,
   } catch (const CLI::ParseError& error) {
     const int status = app.exit(error, out, err);
     return status == 0 ? kExitConverted : kExitUsage;
+  }
+  for (const char* option : kDatasetOptions) {
+    if (!command.output_dir && app.count(option) > 0) {
+      err << option << " needs -o OUTDIR\nRun with --help for more information.\n";
+      return kExitUsage;
+    }
   }
   if (!command.output_dir && command.inputs.size() > 2) {
     err << "paifu: several inputs need -o OUTDIR (without it: paifu LOG [OUTPUT])\nRun with --help for more information.\n";
