@@ -93,10 +93,11 @@ bool make_directories(std::string_view path, const FileSystem& fs) {
 expected<void, OutputError> write_atomically(const std::string& path, std::string_view bytes,
                                              const WriteSettings& settings, const TemporarySlot& slot,
                                              const FileSystem& fs) {
+  if (!slot.begin()) return unexpected(OutputError::CreateFailed);
   std::string temporary;
   const int fd = create_temporary(temporary, path, fs);
+  slot.hold(fd < 0 ? std::string_view() : std::string_view(temporary));
   if (fd < 0) return unexpected(OutputError::CreateFailed);
-  slot.hold(temporary);
   auto fail = [&](OutputError error) -> expected<void, OutputError> {
     fs.unlink(temporary.c_str());
     slot.release();

@@ -115,7 +115,10 @@ class Run {
     active_ = workers;
     std::vector<std::jthread> threads;
     threads.reserve(workers);
-    for (std::size_t i = 0; i < workers; ++i) threads.emplace_back([this, i] { work(i); });
+    {
+      const StopSignalsBlocked only_this_thread_handles_them;
+      for (std::size_t i = 0; i < workers; ++i) threads.emplace_back([this, i] { work(i); });
+    }
     report_in_order();
     threads.clear();  // joins
     result_.total = jobs_.size();

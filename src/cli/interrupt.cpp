@@ -1,45 +1,68 @@
 #include "cli/interrupt.hpp"
 
 #include <limits.h>
+#include <pthread.h>
+#include <time.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <csignal>
-#include <memory>
 
 namespace paifu::cli {
 namespace {
 
-// A sequence lock per slot: the owner makes the count odd while it changes the path, so a
-// handler that interrupts it (or runs on another thread) can tell a torn read and skip it.
+// One worker's temporary, guarded by a sequence count: odd while the worker creates or
+// forgets its temporary, even when the recorded path (possibly empty) is settled.
 struct Slot {
   std::atomic<unsigned> sequence{0};
   std::atomic<char> path[PATH_MAX] = {};
 };
 
-static_assert(std::atomic<unsigned>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
+static_assert(std::atomic<unsigned>::is_always_lock_free && std::atomic<int>::is_always_lock_free &&
+              std::atomic<bool>::is_always_lock_free && std::atomic<char>::is_always_lock_free);
+
+// How long a handler waits for a worker to settle its slot: a worker may be descheduled for
+// a while on a busy machine, or slowed by a remote file system. Stop signals never run on a
+// worker's thread (the workers block them), but a crash may hit a worker inside its own update,
+// which must not wait forever on itself.
+constexpr long kSettlePauseNanoseconds = 100'000;
+constexpr unsigned kSettlePauses = 50'000;  // 5 s
 
 std::atomic<int> g_stop_signal{0};
-Slot* g_slots = nullptr;  // never freed: handlers may read it until the process ends
+std::atomic<bool> g_ending{false};  // set by a handler about to end the process: no new temporary
+Slot* g_slots = nullptr;            // never freed: handlers may read it until the process ends
 std::size_t g_slot_count = 0;
 
-void remove_registered_temporaries() {
-  for (std::size_t i = 0; i < g_slot_count; ++i) {
-    Slot& slot = g_slots[i];
-    const unsigned before = slot.sequence.load(std::memory_order_acquire);
-    if (before % 2 != 0) continue;
-    char copy[PATH_MAX];
-    std::size_t n = 0;
-    for (; n + 1 < PATH_MAX; ++n) {
-      copy[n] = slot.path[n].load(std::memory_order_relaxed);
-      if (copy[n] == '\0') break;
-    }
-    copy[n] = '\0';
-    std::atomic_thread_fence(std::memory_order_acquire);
-    if (copy[0] == '\0') continue;
-    if (slot.sequence.load(std::memory_order_relaxed) == before) ::unlink(copy);
+unsigned settled_sequence(const Slot& slot) {
+  unsigned sequence = slot.sequence.load();
+  for (unsigned pauses = 0; sequence % 2 != 0 && pauses < kSettlePauses; ++pauses) {
+    const timespec pause{0, kSettlePauseNanoseconds};
+    ::nanosleep(&pause, nullptr);  // async-signal-safe, unlike most ways to wait
+    sequence = slot.sequence.load();
   }
+  return sequence;
+}
+
+void remove_temporary(const Slot& slot) {
+  const unsigned before = settled_sequence(slot);
+  if (before % 2 != 0) return;
+  char copy[PATH_MAX];
+  std::size_t n = 0;
+  for (; n + 1 < PATH_MAX; ++n) {
+    copy[n] = slot.path[n].load(std::memory_order_relaxed);
+    if (copy[n] == '\0') break;
+  }
+  copy[n] = '\0';
+  std::atomic_thread_fence(std::memory_order_acquire);
+  if (copy[0] != '\0' && slot.sequence.load(std::memory_order_relaxed) == before) ::unlink(copy);
+}
+
+// Forbids new temporaries first, then removes the recorded ones: a worker that began creating
+// one before the ban is waited for and its temporary removed; any later one sees the ban.
+void remove_registered_temporaries() {
+  g_ending.store(true);
+  for (std::size_t i = 0; i < g_slot_count; ++i) remove_temporary(g_slots[i]);
 }
 
 extern "C" void on_stop_signal(int signal_number) {
@@ -64,6 +87,20 @@ void install(int signal_number, void (*handler)(int)) {
   ::sigaction(signal_number, &action, nullptr);
 }
 
+sigset_t stop_signals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  return set;
+}
+
+void store_path(Slot& slot, std::string_view path) {
+  if (path.size() >= PATH_MAX) path = {};  // the system refuses such paths anyway
+  for (std::size_t i = 0; i < path.size(); ++i) slot.path[i].store(path[i], std::memory_order_relaxed);
+  slot.path[path.size()].store('\0', std::memory_order_relaxed);
+}
+
 }  // namespace
 
 void install_interrupt_handlers(std::size_t slots) {
@@ -83,21 +120,34 @@ void request_stop(int signal_number) {
   g_stop_signal.compare_exchange_strong(expected, signal_number);
 }
 
-void TemporarySlot::hold(std::string_view path) const {
-  if (index_ >= g_slot_count || path.size() >= PATH_MAX) return;
+StopSignalsBlocked::StopSignalsBlocked() {
+  const sigset_t set = stop_signals();
+  pthread_sigmask(SIG_BLOCK, &set, &previous_);
+}
+
+StopSignalsBlocked::~StopSignalsBlocked() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+
+bool TemporarySlot::begin() const {
+  if (index_ >= g_slot_count) return !g_ending.load();
   Slot& slot = g_slots[index_];
-  slot.sequence.fetch_add(1, std::memory_order_acq_rel);
-  std::atomic_thread_fence(std::memory_order_release);
-  for (std::size_t i = 0; i < path.size(); ++i) slot.path[i].store(path[i], std::memory_order_relaxed);
-  slot.path[path.size()].store('\0', std::memory_order_relaxed);
-  slot.sequence.fetch_add(1, std::memory_order_release);
+  slot.sequence.fetch_add(1);  // odd: busy
+  if (!g_ending.load()) return true;
+  slot.sequence.fetch_add(1);
+  return false;
+}
+
+void TemporarySlot::hold(std::string_view path) const {
+  if (index_ >= g_slot_count) return;
+  Slot& slot = g_slots[index_];
+  store_path(slot, path);
+  slot.sequence.fetch_add(1, std::memory_order_release);  // even: settled
 }
 
 void TemporarySlot::release() const {
   if (index_ >= g_slot_count) return;
   Slot& slot = g_slots[index_];
-  slot.sequence.fetch_add(1, std::memory_order_acq_rel);
-  slot.path[0].store('\0', std::memory_order_relaxed);
+  slot.sequence.fetch_add(1);
+  store_path(slot, {});
   slot.sequence.fetch_add(1, std::memory_order_release);
 }
 

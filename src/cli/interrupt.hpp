@@ -4,6 +4,8 @@
 // registered and ends the process at once. Either way no partial output is left behind.
 #pragma once
 
+#include <signal.h>
+
 #include <cstddef>
 #include <string_view>
 
@@ -19,12 +21,30 @@ int stop_signal();
 // Asks the run to stop as SIGINT or SIGTERM would; for tests.
 void request_stop(int signal_number);
 
+// Blocks SIGINT and SIGTERM in this thread while alive. Threads started meanwhile keep the
+// block, so the stop signals are handled by the starting thread alone, never by a worker
+// in the middle of recording its temporary.
+class StopSignalsBlocked {
+ public:
+  StopSignalsBlocked();
+  StopSignalsBlocked(const StopSignalsBlocked&) = delete;
+  StopSignalsBlocked& operator=(const StopSignalsBlocked&) = delete;
+  ~StopSignalsBlocked();
+
+ private:
+  sigset_t previous_;
+};
+
 // One worker's record of the temporary file it is writing, seen by the signal handlers.
-// Paths longer than the slot are not recorded; the system refuses such paths anyway.
+// Slot `index` must be below the count given to install_interrupt_handlers to be seen.
 class TemporarySlot {
  public:
   explicit TemporarySlot(std::size_t index) : index_(index) {}
+  // Call before creating a temporary: false when the process is ending and none may be made.
+  bool begin() const;
+  // Records the temporary created since begin() (an empty path: none was).
   void hold(std::string_view path) const;
+  // Forgets the temporary: renamed into place or removed.
   void release() const;
 
  private:
