@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -247,14 +248,24 @@ class AtomicOutput : public ::testing::Test {
   FileSystem fs_ = real_file_system();
   TempDir dir_;
   const TemporarySlot slot_{0};
+
+  void write_numbered_lines(const std::string& name);
+
+  expected<void, conv::OutputError> write(const fs::path& path, std::string_view bytes, bool sync = false) {
+    AtomicWriter writer(WriteSettings{sync}, slot_, fs_, 42);
+    return writer.write(path.string(), bytes);
+  }
 };
 
 TEST_F(AtomicOutput, WritesEverythingThroughPartialAndInterruptedWrites) {
   faults_.trickle = true;
   const std::string path = (dir_ / "a" / "b" / "x.mjson").string();  // folders made on demand
-  ASSERT_TRUE(write_atomically(path, "line one\nline two\n", WriteSettings{0640, true}, slot_, fs_));
+  const mode_t mask = ::umask(027);
+  const auto written = write(path, "line one\nline two\n", true);
+  ::umask(mask);
+  ASSERT_TRUE(written);
   EXPECT_EQ(read_file(path), "line one\nline two\n");
-  EXPECT_EQ(fs::status(path).permissions(), fs::perms(0640));
+  EXPECT_EQ(fs::status(path).permissions(), fs::perms(0640));  // as any file made under that umask
   EXPECT_EQ(faults_.fsyncs, 1);
   EXPECT_EQ(names_in(dir_ / "a" / "b"), std::vector<std::string>{"x.mjson"});
 }
@@ -274,7 +285,7 @@ TEST_F(AtomicOutput, AFailureLeavesTheOldOutputAndNoTemporary) {
   write_file(path, "complete earlier output\n");
   for (const Case& c : cases) {
     faults_ = c.faults;
-    auto written = write_atomically(path.string(), "new lines\n", WriteSettings{}, slot_, fs_);
+    auto written = write(path, "new lines\n");
     ASSERT_FALSE(written) << c.name;
     EXPECT_EQ(written.error(), c.error) << c.name;
     EXPECT_EQ(read_file(path), "complete earlier output\n") << c.name;
@@ -284,18 +295,46 @@ TEST_F(AtomicOutput, AFailureLeavesTheOldOutputAndNoTemporary) {
 
 TEST_F(AtomicOutput, AnUncreatableFolderIsACreateFailure) {
   write_file(dir_ / "file", "");
-  auto written = write_atomically((dir_ / "file" / "sub" / "x.mjson").string(), "x\n", WriteSettings{}, slot_, fs_);
+  auto written = write(dir_ / "file" / "sub" / "x.mjson", "x\n");
   ASSERT_FALSE(written);
   EXPECT_EQ(written.error(), conv::OutputError::CreateFailed);
 }
 
-TEST(TemporaryPattern, StaysBesideTheOutputAndWithinANamesLength) {
-  EXPECT_EQ(temporary_pattern("out/a/x.mjson"), "out/a/.x.mjson.tmp.XXXXXX");
-  EXPECT_EQ(temporary_pattern("x.mjson"), ".x.mjson.tmp.XXXXXX");
-  const std::string long_name(250, 'n');
-  const std::string pattern = temporary_pattern("out/" + long_name);
-  EXPECT_TRUE(pattern.starts_with("out/."));
-  EXPECT_LE(pattern.size() - 4, 255u);
+TEST_F(AtomicOutput, TemporariesLieBesideTheOutputWithinANamesLength) {
+  AtomicWriter writer(WriteSettings{}, slot_, fs_, 7);
+  const std::string first = writer.temporary_name("out/a/x.mjson");
+  EXPECT_TRUE(first.starts_with("out/a/.x.mjson.tmp.")) << first;
+  EXPECT_EQ(first.size(), std::string("out/a/.x.mjson.tmp.").size() + 6);
+  EXPECT_NE(writer.temporary_name("out/a/x.mjson"), first);
+  EXPECT_TRUE(writer.temporary_name("x.mjson").starts_with(".x.mjson.tmp."));
+  const std::string long_name = writer.temporary_name("out/" + std::string(250, 'n'));
+  EXPECT_LE(long_name.size() - 4, 255u);
+}
+
+// Lines given as many parts, more than one call may take, arrive whole and in order.
+TEST_F(AtomicOutput, WritesManyPartsInOrder) {
+  for (const bool trickle : {false, true}) {
+    faults_.trickle = trickle;
+    write_numbered_lines(trickle ? "trickled.mjson" : "whole.mjson");
+  }
+}
+
+void AtomicOutput::write_numbered_lines(const std::string& name) {
+  std::vector<std::string> lines;
+  std::string expected;
+  for (int i = 0; i < 3000; ++i) {
+    lines.push_back(std::to_string(i));
+    expected += lines.back() + "\n";
+  }
+  static const char kLineFeed = '\n';
+  std::vector<iovec> parts;
+  for (const auto& line : lines) {
+    parts.push_back({const_cast<char*>(line.data()), line.size()});
+    parts.push_back({const_cast<char*>(&kLineFeed), 1});
+  }
+  AtomicWriter writer(WriteSettings{}, slot_, fs_, 1);
+  ASSERT_TRUE(writer.write((dir_ / name).string(), parts)) << name;
+  EXPECT_EQ(read_file(dir_ / name), expected) << name;
 }
 
 TEST(Report, LinesForTheUser) {

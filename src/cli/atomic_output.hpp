@@ -2,8 +2,10 @@
 // beside it, which is renamed into place only once everything was written.
 #pragma once
 
-#include <sys/types.h>
+#include <sys/uio.h>
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -15,22 +17,37 @@
 namespace paifu::cli {
 
 struct WriteSettings {
-  mode_t file_mode = 0644;  // what a plain create would give: 0666 less the umask
-  bool sync = false;        // flush to the device before the rename (survives power loss)
+  bool sync = false;  // flush to the device before the rename (survives a power loss too)
 };
 
-// The temporary's name pattern for `path`: ".NAME.tmp.XXXXXX" in the same directory, the name
-// shortened so the pattern stays within the system's limit on one component.
-std::string temporary_pattern(std::string_view path);
-
-// Creates the directory and its missing parents, like "mkdir -p". False when one cannot be made.
+// Creates the directory and its missing parents, like "mkdir -p". False (errno telling why)
+// when one cannot be made.
 bool make_directories(std::string_view path, const FileSystem& fs);
 
-// Writes `bytes` to `path` through a temporary file, creating missing parent directories. A
-// failure leaves `path` as it was and removes the temporary. CreateFailed when the temporary
-// cannot be made or the rename fails; WriteFailed when writing, syncing or closing fails.
-expected<void, conv::OutputError> write_atomically(const std::string& path, std::string_view bytes,
-                                                   const WriteSettings& settings, const TemporarySlot& slot,
-                                                   const FileSystem& fs = real_file_system());
+// One worker's writer of outputs.
+class AtomicWriter {
+ public:
+  AtomicWriter(const WriteSettings& settings, const TemporarySlot& slot, const FileSystem& fs, std::uint64_t seed);
+
+  // Writes the parts in order to `path` through a temporary file, creating missing parent
+  // directories; the file gets the usual mode (0666 less the umask). A failure leaves `path` as
+  // it was and removes the temporary: CreateFailed when the temporary cannot be made or the
+  // rename fails, WriteFailed when writing, syncing or closing fails. `parts` is consumed.
+  expected<void, conv::OutputError> write(const std::string& path, std::span<iovec> parts);
+  expected<void, conv::OutputError> write(const std::string& path, std::string_view bytes);
+
+  // A temporary's name for `path`: ".NAME.tmp.XXXXXX" in the same directory, six random letters
+  // or digits at the end, NAME shortened so the whole stays within the limit on one component.
+  std::string temporary_name(std::string_view path);
+
+ private:
+  int create_temporary(std::string& temporary, const std::string& path);
+  bool fill_and_close(int fd, std::span<iovec> parts);
+
+  WriteSettings settings_;
+  const TemporarySlot& slot_;
+  const FileSystem& fs_;
+  std::uint64_t random_state_;
+};
 
 }  // namespace paifu::cli

@@ -1,5 +1,8 @@
 #include "cli/dataset_run.hpp"
 
+#include <sys/uio.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <map>
@@ -17,8 +20,12 @@ using conv::ConversionFailure;
 using conv::ExceptionClass;
 using Clock = std::chrono::steady_clock;
 
-constexpr auto kWakeInterval = std::chrono::milliseconds(100);  // signals and progress redraws
-constexpr std::size_t kWindowPerWorker = 64;
+// The reporting thread wakes this often (to redraw the progress line and notice signals), or
+// sooner when a worker has a failure to report, ends, or fills half of the window.
+constexpr auto kWakeInterval = std::chrono::milliseconds(100);
+// Jobs a worker may run ahead of the last one reported: room for a tenth of a second of fast
+// logs, a few hundred kilobytes of outcomes at most.
+constexpr std::size_t kWindowPerWorker = 1024;
 
 double seconds_since(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
@@ -45,8 +52,8 @@ ConversionFailure output_failure(conv::OutputError error, std::string_view outpu
 // One worker's buffers and codec, reused from file to file.
 class LogWorker {
  public:
-  LogWorker(const RunSettings& settings, const FileSystem& fs, std::size_t index)
-      : settings_(settings), fs_(fs), slot_(index) {}
+  LogWorker(const RunSettings& settings, const FileSystem& fs, std::size_t index, std::uint64_t seed)
+      : settings_(settings), fs_(fs), slot_(index), writer_(settings.write, slot_, fs, seed) {}
 
   Outcome handle(const Job& job) {
     if (job.failure) return failed(*job.failure);
@@ -56,11 +63,11 @@ class LogWorker {
     const std::uint64_t bytes_in = input_.size();
     auto lines = convert_input(job.input);
     if (!lines) return failed(std::move(lines.error()), bytes_in);
-    const std::string_view bytes = encode_output(*lines);
-    if (auto written = write_atomically(job.output, bytes, settings_.write, slot_, fs_); !written) {
+    const std::size_t bytes_out = encode_output(*lines);
+    if (auto written = writer_.write(job.output, parts_); !written) {
       return failed(output_failure(written.error(), job.output), bytes_in);
     }
-    return Outcome{Outcome::Kind::Converted, bytes_in, bytes.size(), {}};
+    return Outcome{Outcome::Kind::Converted, bytes_in, bytes_out, {}};
   }
 
  private:
@@ -83,26 +90,37 @@ class LogWorker {
     return conv::convert_log_bytes(text_);
   }
 
-  // All lines in one buffer, compressed when asked: the output is written with one call.
-  std::string_view encode_output(const std::vector<std::string>& lines) {
-    std::size_t size = 0;
-    for (const std::string& line : lines) size += line.size() + 1;
+  // The parts of the output in parts_: each line and its line feed, or, compressed, one buffer
+  // holding them all. Returns the output's size.
+  std::size_t encode_output(const std::vector<std::string>& lines) {
+    static constexpr char kLineFeed = '\n';
+    if (!settings_.gzip) {
+      parts_.clear();
+      std::size_t size = 0;
+      for (const std::string& line : lines) {
+        parts_.push_back(iovec{const_cast<char*>(line.data()), line.size()});
+        parts_.push_back(iovec{const_cast<char*>(&kLineFeed), 1});
+        size += line.size() + 1;
+      }
+      return size;
+    }
     joined_.clear();
-    joined_.reserve(size);
     for (const std::string& line : lines) {
       joined_ += line;
       joined_ += '\n';
     }
-    if (!settings_.gzip) return joined_;
     codec_.compress(joined_, compressed_);
-    return compressed_;
+    parts_.assign(1, iovec{compressed_.data(), compressed_.size()});
+    return compressed_.size();
   }
 
   const RunSettings& settings_;
   const FileSystem& fs_;
   TemporarySlot slot_;
+  AtomicWriter writer_;
   GzipCodec codec_;
   std::string input_, text_, joined_, compressed_;
+  std::vector<iovec> parts_;
 };
 
 class Run {
@@ -134,8 +152,7 @@ class Run {
   // Takes the next job, unless the run stops, all are taken, or the window is full.
   std::optional<std::size_t> take_job() {
     std::unique_lock lock(mutex_);
-    const std::size_t window = kWindowPerWorker * settings_.workers;
-    while (!stopping() && next_ < jobs_.size() && next_ >= reported_ + window) {
+    while (!stopping() && next_ < jobs_.size() && next_ >= reported_ + window()) {
       room_.wait_for(lock, kWakeInterval);
     }
     if (stopping() || next_ >= jobs_.size()) return std::nullopt;
@@ -143,23 +160,34 @@ class Run {
   }
 
   void work(std::size_t index) {
-    LogWorker worker(settings_, fs_, index);
+    LogWorker worker(settings_, fs_, index, seed_ + index * 0x9E3779B97F4A7C15u);
     while (const auto job = take_job()) {
       Outcome outcome = worker.handle(jobs_[*job]);
       const std::lock_guard lock(mutex_);
-      if (outcome.kind == Outcome::Kind::Failed && settings_.fail_fast) stopped_ = true;
+      const bool failure = outcome.kind == Outcome::Kind::Failed;
+      if (failure && settings_.fail_fast) stopped_ = true;
       done_.emplace(*job, std::move(outcome));
-      finished_.notify_one();
+      // Waking the reporter for every log would cost more than some conversions.
+      if (failure || done_.size() >= window() / 2) wake_reporter();
     }
     const std::lock_guard lock(mutex_);
     --active_;
+    wake_reporter();
+  }
+
+  std::size_t window() const { return kWindowPerWorker * settings_.workers; }
+
+  // Under the lock.
+  void wake_reporter() {
+    wake_ = true;
     finished_.notify_one();
   }
 
   // The outcomes that follow the last reported one without a gap; true once every worker ended.
   bool collect(std::vector<std::pair<std::size_t, Outcome>>& ready) {
     std::unique_lock lock(mutex_);
-    finished_.wait_for(lock, kWakeInterval, [&] { return done_.contains(reported_) || active_ == 0; });
+    finished_.wait_for(lock, kWakeInterval, [&] { return wake_ || active_ == 0; });
+    wake_ = false;
     for (auto it = done_.begin(); it != done_.end() && it->first == reported_; it = done_.erase(it)) {
       ready.emplace_back(it->first, std::move(it->second));
       ++reported_;
@@ -212,12 +240,16 @@ class Run {
   const ReportSink& report_;
   const FileSystem& fs_;
   const Clock::time_point start_ = Clock::now();
+  // Seeds the temporaries' names: different for every run and worker.
+  const std::uint64_t seed_ = static_cast<std::uint64_t>(start_.time_since_epoch().count()) ^
+                              static_cast<std::uint64_t>(::getpid()) << 32;
   Clock::time_point last_draw_{};
   RunResult result_;
 
   std::mutex mutex_;
   std::condition_variable room_;      // a job may be taken
-  std::condition_variable finished_;  // an outcome is ready, or a worker ended
+  std::condition_variable finished_;  // the reporter has something to do: see wake_reporter
+  bool wake_ = false;
   std::size_t next_ = 0;              // the next job to take
   std::size_t reported_ = 0;          // jobs before this one are reported
   std::size_t active_ = 0;            // workers still running

@@ -15,8 +15,6 @@ int real_stat(const char* path, struct stat* status) { return ::stat(path, statu
 
 const FileSystem& real_file_system() {
   static const FileSystem calls{&conv::real_system_calls(),
-                                ::mkostemp,
-                                ::fchmod,
                                 ::fsync,
                                 ::rename,
                                 ::unlink,
@@ -24,8 +22,7 @@ const FileSystem& real_file_system() {
                                 real_stat,
                                 ::opendir,
                                 ::readdir,
-                                ::closedir,
-                                ::umask};
+                                ::closedir};
   return calls;
 }
 

@@ -11,8 +11,6 @@ namespace paifu::cli {
 
 struct FileSystem {
   const conv::SystemCalls* io;  // open, close, read, writev, fstat
-  int (*mkostemp)(char* pattern, int flags);
-  int (*fchmod)(int fd, mode_t mode);
   int (*fsync)(int fd);
   int (*rename)(const char* from, const char* to);
   int (*unlink)(const char* path);
@@ -21,7 +19,6 @@ struct FileSystem {
   DIR* (*opendir)(const char* path);
   dirent* (*readdir)(DIR* dir);
   int (*closedir)(DIR* dir);
-  mode_t (*umask)(mode_t mask);
 };
 const FileSystem& real_file_system();
 

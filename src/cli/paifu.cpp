@@ -76,15 +76,13 @@ int convert_dataset(const cli::Command& command) {
   }
   cli::install_interrupt_handlers(command.jobs);  // before the walk, which can be long
 
-  const mode_t mask = fs.umask(0);
-  fs.umask(mask);
   cli::RunSettings settings;
   settings.workers = command.jobs;
   settings.gzip = command.gzip;
   settings.skip_existing = command.skip_existing;
   settings.fail_fast = command.fail_fast;
   settings.progress = ::isatty(STDERR_FILENO) == 1;
-  settings.write = cli::WriteSettings{static_cast<mode_t>(0666 & ~mask), command.fsync};
+  settings.write = cli::WriteSettings{command.fsync};
 
   const auto jobs = cli::plan_jobs(command.inputs, output_dir, command.gzip, fs);
   return cli::exit_status(cli::run_dataset(jobs, settings, write_to_stderr, fs));
