@@ -117,14 +117,16 @@ TEST_F(Dataset, OutputsMirrorTheInputTreeAndHoldTheConvertedLines) {
 }
 
 TEST_F(Dataset, GzipOutputsDecompressToTheSameLines) {
-  const auto result = run_paifu({in().string(), "-o", out().string(), "--gzip"});
-  EXPECT_EQ(result.status, 0) << result.err;
-  std::map<std::string, std::string> unpacked;
-  for (const auto& [name, contents] : tree_contents(out())) {
-    ASSERT_TRUE(name.ends_with(".mjson.gz")) << name;
-    unpacked[name.substr(0, name.size() - 3)] = gunzip_file(out() / name);
+  for (const char* level : {"1", "6", "12"}) {
+    const auto result = run_paifu({in().string(), "-o", out().string(), "--gzip", "--gzip-level", level});
+    EXPECT_EQ(result.status, 0) << result.err;
+    std::map<std::string, std::string> unpacked;
+    for (const auto& [name, contents] : tree_contents(out())) {
+      ASSERT_TRUE(name.ends_with(".mjson.gz")) << name;
+      unpacked[name.substr(0, name.size() - 3)] = gunzip_file(out() / name);
+    }
+    EXPECT_EQ(unpacked, expected_) << "level " << level;
   }
-  EXPECT_EQ(unpacked, expected_);
 }
 
 TEST_F(Dataset, OneWorkerAndTwoWorkersGiveTheSameOutputsAndMessages) {
@@ -244,6 +246,8 @@ TEST(Command, UsageErrorsExitWithTwo) {
       {log, "-o", (dir / "out").string(), "-j", "x"},
       {log, "--gzip"},                                // dataset options need -o
       {log, "--skip-existing"},
+      {log, "-o", (dir / "out").string(), "--gzip-level", "3"},  // a level without --gzip
+      {log, "-o", (dir / "out").string(), "--gzip", "--gzip-level", "13"},
       {log, "-j", "2"},
       {log, log, log},                                // several inputs need -o
       {PAIFU_SAMPLES_DIR},                            // so does a directory
@@ -259,7 +263,8 @@ TEST(Command, UsageErrorsExitWithTwo) {
   }
   const auto help = run_paifu({"--help"});
   EXPECT_EQ(help.status, 0);
-  for (const char* option : {"--output-dir", "--jobs", "--gzip", "--skip-existing", "--fail-fast", "--fsync", "Examples"}) {
+  for (const char* option :
+       {"--output-dir", "--jobs", "--gzip", "--gzip-level", "--skip-existing", "--fail-fast", "--fsync", "Examples"}) {
     EXPECT_NE(help.out.find(option), std::string::npos) << option;
   }
 }

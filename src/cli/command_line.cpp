@@ -30,7 +30,8 @@ constexpr const char* kFooter =
     "error, 128+N when stopped by signal N (SIGINT, SIGTERM: the logs in flight finish first).";
 
 // Options that only mean something when converting into a directory.
-constexpr const char* kDatasetOptions[] = {"--jobs", "--gzip", "--skip-existing", "--fail-fast", "--fsync"};
+constexpr const char* kDatasetOptions[] = {"--jobs",      "--gzip",      "--gzip-level",
+                                           "--skip-existing", "--fail-fast", "--fsync"};
 
 std::size_t default_jobs() { return std::max(1u, std::thread::hardware_concurrency()); }
 
@@ -47,6 +48,11 @@ void describe(CLI::App& app, Command& command) {
       ->type_name("N")
       ->check(CLI::Range(std::size_t{1}, std::size_t{1024}));
   app.add_flag("--gzip", command.gzip, "Write gzip-compressed mjai files (*.mjson.gz)");
+  app.add_option("--gzip-level", command.gzip_level,
+                 "Compression level of --gzip, 1 (fastest: about 3 times as fast as 6, files 40% larger) to "
+                 "12 (smallest); default 6")
+      ->type_name("N")
+      ->check(CLI::Range(1, 12));
   app.add_flag("--skip-existing", command.skip_existing,
                "Leave logs whose mjai file exists (it is complete: outputs are renamed into place only "
                "when fully written); resumes an interrupted run");
@@ -76,6 +82,10 @@ std::variant<Command, int> parse_command_line(int argc, const char* const* argv,
       err << option << " needs -o OUTDIR\nRun with --help for more information.\n";
       return kExitUsage;
     }
+  }
+  if (app.count("--gzip-level") > 0 && !command.gzip) {
+    err << "--gzip-level needs --gzip\nRun with --help for more information.\n";
+    return kExitUsage;
   }
   if (!command.output_dir && command.inputs.size() > 2) {
     err << "paifu: several inputs need -o OUTDIR (without it: paifu LOG [OUTPUT])\nRun with --help for more information.\n";

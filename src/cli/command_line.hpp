@@ -15,6 +15,7 @@ struct Command {
   std::optional<std::string> output_dir;  // absent: one log, the old INPUT [OUTPUT] form
   std::size_t jobs = 1;
   bool gzip = false;
+  int gzip_level = 6;
   bool skip_existing = false;
   bool fail_fast = false;
   bool fsync = false;

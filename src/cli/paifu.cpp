@@ -79,6 +79,7 @@ int convert_dataset(const cli::Command& command) {
   cli::RunSettings settings;
   settings.workers = command.jobs;
   settings.gzip = command.gzip;
+  settings.gzip_level = command.gzip_level;
   settings.skip_existing = command.skip_existing;
   settings.fail_fast = command.fail_fast;
   settings.progress = ::isatty(STDERR_FILENO) == 1;
