@@ -282,14 +282,16 @@ TEST(Command, ConvertsOneLogToAFileOrStandardOutput) {
   EXPECT_EQ(from_gzip.out, expected_mjai(log));
 }
 
-// Stopping a run mid-way leaves complete outputs only, and exits with 128 + the signal.
+// Stopping a run mid-way leaves complete outputs only, and exits with 128 + the signal: asked
+// once, the logs in flight finish; twice, or on a crash, their temporaries are removed.
 TEST(Command, AnInterruptedRunLeavesOnlyCompleteOutputs) {
   const auto logs = distinct_logs();
   struct Case {
     const char* name;
     std::vector<int> signals;
   };
-  for (const Case& c : {Case{"SIGTERM", {SIGTERM}}, Case{"SIGINT twice", {SIGINT, SIGINT}}}) {
+  for (const Case& c : {Case{"SIGTERM", {SIGTERM}}, Case{"SIGINT twice", {SIGINT, SIGINT}},
+                        Case{"crash", {SIGSEGV}}}) {
     const TempDir dir;
     // Many hard links to the logs: a dataset that takes seconds, made in milliseconds.
     std::map<std::string, std::string> expected_by_log;
