@@ -157,6 +157,8 @@ TEST_F(Dataset, FailuresAreReportedInOrderAndTheOthersConvert) {
   write_file(in() / "2019" / "01" / "d-truncated.json.gz", truncated.substr(0, truncated.size() / 2));
   write_file(in() / "2019" / "01" / "e-not-a-log.json.gz", shell_output("echo '[1,2]' | gzip -c"));
   write_file(in() / "2019" / "01" / "f-empty.json.gz", "");
+  write_file(in() / "2019" / "01" / "g-huge.json", "");
+  fs::resize_file(in() / "2019" / "01" / "g-huge.json", (std::uintmax_t{64} << 20) + 1);  // sparse: no disk used
   const fs::path missing = dir_ / "missing.json";
   const auto result = run_paifu({in().string(), missing.string(), "-o", out().string(), "-j", "2"});
   EXPECT_EQ(result.status, 1);
@@ -167,11 +169,12 @@ TEST_F(Dataset, FailuresAreReportedInOrderAndTheOthersConvert) {
       "c-corrupt.json.gz: OSError: failed to decompress gzip log (corrupt or truncated data)\n" + base +
       "d-truncated.json.gz: OSError: failed to decompress gzip log (corrupt or truncated data)\n" + base +
       "e-not-a-log.json.gz: JsonParsingError: failed to parse tenhou.net/6 log\n" + base +
-      "f-empty.json.gz: OSError: failed to decompress gzip log (empty file)\n" + missing.string() +
+      "f-empty.json.gz: OSError: failed to decompress gzip log (empty file)\n" + base +
+      "g-huge.json: OSError: log file larger than 64 MiB\n" + missing.string() +
       ": FileNotFoundError: failed to open tenhou.net/6 log file \"" + missing.string() + "\"\n";
   EXPECT_EQ(without_last_line(result.err), failures);
   EXPECT_TRUE(last_line(result.err).starts_with("paifu: " + std::to_string(logs_.size()) +
-                                                " converted, 7 failed, 0 skipped;"))
+                                                " converted, 8 failed, 0 skipped;"))
       << result.err;
   EXPECT_EQ(tree_contents(out()), expected_);  // nothing of the failed logs
 }

@@ -80,7 +80,7 @@ class LogWorker {
     struct stat status {};
     if (fs_.stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
     if (static_cast<std::uint64_t>(status.st_size) <= kMaxLogBytes) return std::nullopt;
-    return ConversionFailure{ExceptionClass::OSError, "log file larger than 64 MiB"};
+    return ConversionFailure{ExceptionClass::OSError, "log file larger than " + std::to_string(kMaxLogBytes >> 20) + " MiB"};
   }
 
   expected<std::vector<std::string>, ConversionFailure> convert_input(std::string_view path) {
