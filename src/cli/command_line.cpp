@@ -22,9 +22,13 @@ constexpr const char* kDescription =
 
 constexpr const char* kFooter =
     "Examples:\n"
-    "  paifu game.json                          print one log's mjai lines\n"
-    "  paifu logs/2024 -o mjai/2024 --gzip -j 8  convert a folder to mjai/2024/**/*.mjson.gz\n"
-    "  paifu logs -o out --skip-existing         resume an interrupted run\n"
+    "  paifu game.json                            print one log's mjai lines\n"
+    "  paifu game.json.gz game.mjson              write them to a file\n"
+    "  paifu logs/2024 -o mjai/2024 --gzip -j 8   a folder to mjai/2024/**/*.mjson.gz, 8 workers\n"
+    "  paifu logs -o out --gzip --gzip-level 1    faster compression, larger files\n"
+    "  paifu logs -o out --skip-existing          resume an interrupted run\n"
+    "  paifu a.json b/ -o out --fail-fast         stop at the first log that fails\n"
+    "  paifu logs -o /mnt/nfs/out --fsync         outputs on the device before they appear\n"
     "\n"
     "Exit status: 0 when every log converted (or was skipped), 1 when any failed, 2 on a usage\n"
     "error, 128+N when stopped by signal N (SIGINT, SIGTERM: the logs in flight finish first).";

@@ -1,5 +1,7 @@
 #include "cli/dataset_plan.hpp"
 
+#include "cli/interrupt.hpp"
+
 #include <algorithm>
 #include <cerrno>
 #include <system_error>
@@ -54,8 +56,10 @@ class Walker {
  public:
   Walker(bool gzip, const FileSystem& fs, std::vector<Job>& jobs) : gzip_(gzip), fs_(fs), jobs_(jobs) {}
 
-  // Adds the logs below `directory`, whose outputs go below `output_directory`.
+  // Adds the logs below `directory`, whose outputs go below `output_directory`. A stop signal
+  // ends the walk early: the run that follows starts no log anyway.
   void walk(const std::string& directory, const std::string& output_directory) {
+    if (stop_signal() != 0) return;
     std::vector<std::string> names;
     if (!list(directory, names)) return;
     std::sort(names.begin(), names.end());

@@ -33,14 +33,7 @@ std::string size_text(std::size_t bytes) {
 
 }  // namespace
 
-GzipCodec::GzipCodec(int level)
-    : compressor_(libdeflate_alloc_compressor(level)), decompressor_(libdeflate_alloc_decompressor()) {
-  if (compressor_ == nullptr || decompressor_ == nullptr) {
-    libdeflate_free_compressor(compressor_);
-    libdeflate_free_decompressor(decompressor_);
-    throw std::bad_alloc();
-  }
-}
+GzipCodec::GzipCodec(int level) : level_(level) {}
 
 GzipCodec::~GzipCodec() {
   libdeflate_free_compressor(compressor_);
@@ -50,6 +43,9 @@ GzipCodec::~GzipCodec() {
 expected<void, conv::ConversionFailure> GzipCodec::decompress(std::string_view in, std::string& out,
                                                               std::size_t limit) {
   if (in.empty()) return unexpected(decompress_failure("empty file"));
+  if (decompressor_ == nullptr && (decompressor_ = libdeflate_alloc_decompressor()) == nullptr) {
+    throw std::bad_alloc();
+  }
   // Start from the trailer's claim (bounded, as it may lie) and double on demand up to the limit.
   std::size_t capacity = std::min(std::max<std::size_t>(claimed_size(in), 4096), limit);
   out.resize(capacity);
@@ -74,6 +70,9 @@ expected<void, conv::ConversionFailure> GzipCodec::decompress(std::string_view i
 }
 
 void GzipCodec::compress(std::string_view in, std::string& out) {
+  if (compressor_ == nullptr && (compressor_ = libdeflate_alloc_compressor(level_)) == nullptr) {
+    throw std::bad_alloc();  // also an invalid level: the command line admits none
+  }
   out.resize(libdeflate_gzip_compress_bound(compressor_, in.size()));
   const std::size_t size = libdeflate_gzip_compress(compressor_, in.data(), in.size(), out.data(), out.size());
   if (size == 0) throw std::logic_error("gzip output exceeded its own bound");

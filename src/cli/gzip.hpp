@@ -17,7 +17,8 @@ namespace paifu::cli {
 // small file must not be able to claim gigabytes of memory.
 inline constexpr std::size_t kMaxLogBytes = std::size_t{64} << 20;
 
-// One worker's compressor and decompressor, kept for every file it handles.
+// One worker's compressor and decompressor, each made on first use and kept for every file
+// the worker handles.
 class GzipCodec {
  public:
   explicit GzipCodec(int level = 6);
@@ -35,8 +36,9 @@ class GzipCodec {
   void compress(std::string_view in, std::string& out);
 
  private:
-  libdeflate_compressor* compressor_;
-  libdeflate_decompressor* decompressor_;
+  int level_;
+  libdeflate_compressor* compressor_ = nullptr;
+  libdeflate_decompressor* decompressor_ = nullptr;
 };
 
 // True when the name ends in ".gz": such logs are read through gzip.

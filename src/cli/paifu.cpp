@@ -11,6 +11,7 @@
 #include "cli/command_line.hpp"
 #include "cli/dataset_plan.hpp"
 #include "cli/dataset_run.hpp"
+#include "cli/file_system.hpp"
 #include "cli/gzip.hpp"
 #include "cli/interrupt.hpp"
 #include "paifu/conv/convert.hpp"
@@ -54,7 +55,7 @@ int deliver(const std::vector<std::string>& lines, std::string_view output) {
 int convert_one(const cli::Command& command) {
   const std::string& input = command.inputs[0];
   struct stat status {};
-  if (::stat(input.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+  if (cli::real_file_system().stat(input.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
     std::fprintf(stderr, "paifu: %s is a directory: converting a directory needs -o OUTDIR\n", input.c_str());
     return cli::kExitUsage;
   }
