@@ -1,7 +1,6 @@
 // The dataset command's parts: gzip, the plan of jobs, atomic outputs, the report lines.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -84,16 +83,19 @@ TEST(Gzip, BrokenDataFailsCleanly) {
       {"truncated", valid.substr(0, valid.size() / 2), corrupt},
       {"checksum", bad_crc, corrupt},
       {"trailing garbage", valid + "xyz", corrupt},
-      {"bomb", gzip(std::string(1 << 20, '0')), "OSError: failed to decompress gzip log (larger than 65536 bytes)", 65536},
-      {"bomb of MiBs", gzip(std::string(3 << 20, '0')), "OSError: failed to decompress gzip log (larger than 2 MiB)", 2 << 20},
+      {"bomb", gzip(std::string(1 << 20, '0')),
+       "OSError: failed to decompress gzip log (larger than 65536 bytes)", 65536},
+      {"bomb of MiBs", gzip(std::string(3 << 20, '0')),
+       "OSError: failed to decompress gzip log (larger than 2 MiB)", 2 << 20},
   };
   GzipCodec codec;
   std::string out;
   for (const Case& c : cases) {
     auto result = codec.decompress(c.compressed, out, c.limit);
     ASSERT_FALSE(result) << c.name;
-    EXPECT_EQ(std::string(conv::exception_class_name(result.error().exception)) + ": " + result.error().message,
-              c.failure)
+    EXPECT_EQ(
+        std::string(conv::exception_class_name(result.error().exception)) + ": " + result.error().message,
+        c.failure)
         << c.name;
   }
 }
@@ -124,7 +126,8 @@ TEST(Plan, NamesOfLogsAndTheirOutputs) {
 
 std::vector<std::pair<std::string, std::string>> paths_of(const std::vector<Job>& jobs) {
   std::vector<std::pair<std::string, std::string>> paths;
-  for (const Job& job : jobs) paths.emplace_back(job.input, job.failure ? "failed: " + job.failure->message : job.output);
+  for (const Job& job : jobs)
+    paths.emplace_back(job.input, job.failure ? "failed: " + job.failure->message : job.output);
   return paths;
 }
 
@@ -137,7 +140,7 @@ TEST(Plan, WalksDirectoriesInByteOrderAndMirrorsThem) {
     write_file(dir / file, "");
   }
   fs::create_symlink(dir / "elsewhere" / "linked.json", dir / "in" / "link.json");  // followed
-  fs::create_directory_symlink(dir / "elsewhere", dir / "in" / "linked-folder");     // not followed
+  fs::create_directory_symlink(dir / "elsewhere", dir / "in" / "linked-folder");    // not followed
 
   const auto jobs = plan_jobs({in + "/", (dir / "single.json").string(), in + "/b/2.json"}, "out", true);
   const std::vector<std::pair<std::string, std::string>> expected = {
@@ -183,18 +186,19 @@ TEST(Plan, AnUnreadableDirectoryBecomesAFailedJob) {
   write_file(dir / "in" / "z.json", "");
   const std::string in = (dir / "in").string();
   const auto jobs = plan_jobs({in}, "out", false, locked_directories());
-  EXPECT_EQ(paths_of(jobs), (std::vector<std::pair<std::string, std::string>>{
-                                {in + "/a.json", "out/a.mjson"},
-                                {in + "/locked", "failed: failed to read directory \"" + in + "/locked\": Permission denied"},
-                                {in + "/z.json", "out/z.mjson"},
-                            }));
+  EXPECT_EQ(paths_of(jobs),
+            (std::vector<std::pair<std::string, std::string>>{
+                {in + "/a.json", "out/a.mjson"},
+                {in + "/locked", "failed: failed to read directory \"" + in + "/locked\": Permission denied"},
+                {in + "/z.json", "out/z.mjson"},
+            }));
   EXPECT_EQ(jobs[1].failure->exception, conv::ExceptionClass::PermissionError);
 }
 
 // A real file system with faults injected into chosen calls.
 struct Faults {
-  int write_error = 0;       // every write fails with this
-  bool trickle = false;      // writes take one byte at a time, after an EINTR each
+  int write_error = 0;   // every write fails with this
+  bool trickle = false;  // writes take one byte at a time, after an EINTR each
   int close_error = 0;
   int rename_error = 0;
   bool interrupted = false;  // state of the trickle
@@ -238,7 +242,8 @@ class AtomicOutput : public ::testing::Test {
   // The names in the directory, temporaries included.
   std::vector<std::string> names_in(const fs::path& folder) const {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(folder))
+      names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -278,7 +283,8 @@ TEST_F(AtomicOutput, AFailureLeavesTheOldOutputAndNoTemporary) {
   };
   const std::vector<Case> cases = {
       {"disk full", Faults{.write_error = ENOSPC}, conv::OutputError::WriteFailed},
-      {"late error at close", Faults{.write_error = 0, .trickle = false, .close_error = EIO}, conv::OutputError::WriteFailed},
+      {"late error at close", Faults{.write_error = 0, .trickle = false, .close_error = EIO},
+       conv::OutputError::WriteFailed},
       {"rename refused", Faults{.rename_error = EACCES}, conv::OutputError::CreateFailed},
   };
   const fs::path path = dir_ / "x.mjson";
@@ -338,17 +344,19 @@ void AtomicOutput::write_numbered_lines(const std::string& name) {
 }
 
 TEST(Report, LinesForTheUser) {
-  EXPECT_EQ(failure_line("in/x.json", {conv::ExceptionClass::JsonParsingError, "failed to parse tenhou.net/6 log"}),
-            "in/x.json: JsonParsingError: failed to parse tenhou.net/6 log\n");
+  EXPECT_EQ(
+      failure_line("in/x.json", {conv::ExceptionClass::JsonParsingError, "failed to parse tenhou.net/6 log"}),
+      "in/x.json: JsonParsingError: failed to parse tenhou.net/6 log\n");
   EXPECT_EQ(progress_line(0, 10, 0.0), "paifu: 0/10 files, 0 logs/s, -:-- left");
   EXPECT_EQ(progress_line(250, 1000, 2.0), "paifu: 250/1000 files, 125 logs/s, 0:06 left");
   EXPECT_EQ(progress_line(1, 100000, 1.0), "paifu: 1/100000 files, 1 logs/s, 27:46:39 left");
   const Tally tally{.converted = 90, .failed = 6, .skipped = 4, .bytes_in = 2500000, .bytes_out = 7250000};
   EXPECT_EQ(summary_line(tally, 100, 2.0, 0),
             "paifu: 90 converted, 6 failed, 4 skipped; 2.00 s, 48 logs/s; read 2.5 MB, wrote 7.2 MB\n");
-  EXPECT_EQ(summary_line(tally, 130, 2.0, 15),
-            "paifu: 90 converted, 6 failed, 4 skipped, 30 not started (stopped by SIGTERM); 2.00 s, 48 logs/s; "
-            "read 2.5 MB, wrote 7.2 MB\n");
+  EXPECT_EQ(
+      summary_line(tally, 130, 2.0, 15),
+      "paifu: 90 converted, 6 failed, 4 skipped, 30 not started (stopped by SIGTERM); 2.00 s, 48 logs/s; "
+      "read 2.5 MB, wrote 7.2 MB\n");
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // The paifu command end to end: directories of real and broken logs converted into mirrored
 // trees of mjai files, failures reported and counted, interrupted runs leaving no partial file.
 #include <gtest/gtest.h>
-
 #include <signal.h>
 
 #include <chrono>
@@ -69,7 +68,8 @@ std::map<std::string, std::string> tree_contents(const fs::path& root) {
 std::string last_line(const std::string& text) {
   const std::size_t end = text.find_last_not_of('\n');
   const std::size_t start = text.rfind('\n', end);
-  return text.substr(start == std::string::npos ? 0 : start + 1, end - (start == std::string::npos ? 0 : start + 1) + 1);
+  return text.substr(start == std::string::npos ? 0 : start + 1,
+                     end - (start == std::string::npos ? 0 : start + 1) + 1);
 }
 
 std::string without_last_line(const std::string& text) {
@@ -112,7 +112,8 @@ TEST_F(Dataset, OutputsMirrorTheInputTreeAndHoldTheConvertedLines) {
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(result.out, "");
   EXPECT_EQ(tree_contents(out()), expected_);
-  EXPECT_TRUE(result.err.starts_with("paifu: " + std::to_string(logs_.size()) + " converted, 0 failed, 0 skipped;"))
+  EXPECT_TRUE(
+      result.err.starts_with("paifu: " + std::to_string(logs_.size()) + " converted, 0 failed, 0 skipped;"))
       << result.err;
 }
 
@@ -144,8 +145,9 @@ TEST_F(Dataset, FilesGivenDirectlyLandInTheOutputDirectory) {
   const fs::path log = in() / "2019" / "01" / (logs_[0].stem().string() + ".json");
   const auto result = run_paifu({log.string(), "-o", out().string()});
   EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(tree_contents(out()), (std::map<std::string, std::string>{
-                                      {logs_[0].stem().string() + ".mjson", expected_mjai(logs_[0])}}));
+  EXPECT_EQ(
+      tree_contents(out()),
+      (std::map<std::string, std::string>{{logs_[0].stem().string() + ".mjson", expected_mjai(logs_[0])}}));
 }
 
 // Each broken input fails with the class and message of the conversion itself; the rest convert.
@@ -158,7 +160,8 @@ TEST_F(Dataset, FailuresAreReportedInOrderAndTheOthersConvert) {
   write_file(in() / "2019" / "01" / "e-not-a-log.json.gz", shell_output("echo '[1,2]' | gzip -c"));
   write_file(in() / "2019" / "01" / "f-empty.json.gz", "");
   write_file(in() / "2019" / "01" / "g-huge.json", "");
-  fs::resize_file(in() / "2019" / "01" / "g-huge.json", (std::uintmax_t{64} << 20) + 1);  // sparse: no disk used
+  fs::resize_file(in() / "2019" / "01" / "g-huge.json",
+                  (std::uintmax_t{64} << 20) + 1);  // sparse: no disk used
   const fs::path missing = dir_ / "missing.json";
   const auto result = run_paifu({in().string(), missing.string(), "-o", out().string(), "-j", "2"});
   EXPECT_EQ(result.status, 1);
@@ -173,8 +176,8 @@ TEST_F(Dataset, FailuresAreReportedInOrderAndTheOthersConvert) {
       "g-huge.json: OSError: log file larger than 64 MiB\n" + missing.string() +
       ": FileNotFoundError: failed to open tenhou.net/6 log file \"" + missing.string() + "\"\n";
   EXPECT_EQ(without_last_line(result.err), failures);
-  EXPECT_TRUE(last_line(result.err).starts_with("paifu: " + std::to_string(logs_.size()) +
-                                                " converted, 8 failed, 0 skipped;"))
+  EXPECT_TRUE(last_line(result.err)
+                  .starts_with("paifu: " + std::to_string(logs_.size()) + " converted, 8 failed, 0 skipped;"))
       << result.err;
   EXPECT_EQ(tree_contents(out()), expected_);  // nothing of the failed logs
 }
@@ -183,9 +186,11 @@ TEST_F(Dataset, FailFastStartsNoLogAfterTheFirstFailure) {
   write_file(in() / "0-broken.json", "[");
   const auto result = run_paifu({in().string(), "-o", out().string(), "-j", "1", "--fail-fast"});
   EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(without_last_line(result.err), (in() / "0-broken.json").string() + ": JsonParsingError: failed to parse tenhou.net/6 log\n");
-  EXPECT_TRUE(last_line(result.err).starts_with("paifu: 0 converted, 1 failed, 0 skipped, " +
-                                                std::to_string(logs_.size()) + " not started;"))
+  EXPECT_EQ(without_last_line(result.err),
+            (in() / "0-broken.json").string() + ": JsonParsingError: failed to parse tenhou.net/6 log\n");
+  EXPECT_TRUE(last_line(result.err)
+                  .starts_with("paifu: 0 converted, 1 failed, 0 skipped, " + std::to_string(logs_.size()) +
+                               " not started;"))
       << result.err;
   EXPECT_TRUE(tree_contents(out()).empty());
 }
@@ -195,7 +200,8 @@ TEST_F(Dataset, SkipExistingLeavesExistingOutputsAlone) {
   write_file((fs::create_directories(out() / "2019" / "01"), out() / kept), "earlier output\n");
   const auto result = run_paifu({in().string(), "-o", out().string(), "--skip-existing"});
   EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_TRUE(result.err.starts_with("paifu: " + std::to_string(logs_.size() - 1) + " converted, 0 failed, 1 skipped;"))
+  EXPECT_TRUE(result.err.starts_with("paifu: " + std::to_string(logs_.size() - 1) +
+                                     " converted, 0 failed, 1 skipped;"))
       << result.err;
   auto expected = expected_;
   expected[kept] = "earlier output\n";
@@ -211,9 +217,10 @@ TEST_F(Dataset, TwoLogsClaimingOneOutputFailTheSecond) {
   gzip_file(logs_[1], in() / "2019" / "01" / "twin.json.gz");
   const auto result = run_paifu({in().string(), "-o", out().string()});
   EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(without_last_line(result.err),
-            (in() / "2019" / "01" / "twin.json.gz").string() + ": FileExistsError: mjai out file " +
-                (out() / "2019" / "01" / "twin.mjson").string() + " is also the output of an earlier log of this run\n");
+  EXPECT_EQ(without_last_line(result.err), (in() / "2019" / "01" / "twin.json.gz").string() +
+                                               ": FileExistsError: mjai out file " +
+                                               (out() / "2019" / "01" / "twin.mjson").string() +
+                                               " is also the output of an earlier log of this run\n");
   EXPECT_EQ(read_file(out() / "2019" / "01" / "twin.mjson"), expected_mjai(logs_[0]));
 }
 
@@ -231,7 +238,11 @@ TEST_F(Dataset, AnOutputFolderThatCannotBeCreatedFailsOnlyItsLogs) {
   const auto result = run_paifu({in().string(), "-o", out().string()});
   EXPECT_EQ(result.status, 1);
   std::size_t failures = 0;
-  for (std::size_t start = 0; (start = result.err.find("OSError: failed to create mjai out file " + out().string() + "/2019/02/", start)) != std::string::npos; ++start) ++failures;
+  for (std::size_t start = 0;
+       (start = result.err.find("OSError: failed to create mjai out file " + out().string() + "/2019/02/",
+                                start)) != std::string::npos;
+       ++start)
+    ++failures;
   std::size_t in_folder = 0;
   for (const auto& [name, text] : expected_) in_folder += name.starts_with("2019/02/");
   EXPECT_EQ(failures, in_folder) << result.err;
@@ -243,17 +254,17 @@ TEST(Command, UsageErrorsExitWithTwo) {
   const TempDir dir;
   const std::string log = (fs::path(PAIFU_SAMPLES_DIR) / "real_001.json").string();
   const std::vector<std::vector<std::string>> usages = {
-      {},                                             // no input
-      {log, "-o"},                                    // -o without its directory
+      {},                                              // no input
+      {log, "-o"},                                     // -o without its directory
       {log, "-o", (dir / "out").string(), "-j", "0"},  // no workers
       {log, "-o", (dir / "out").string(), "-j", "x"},
-      {log, "--gzip"},                                // dataset options need -o
+      {log, "--gzip"},  // dataset options need -o
       {log, "--skip-existing"},
       {log, "-o", (dir / "out").string(), "--gzip-level", "3"},  // a level without --gzip
       {log, "-o", (dir / "out").string(), "--gzip", "--gzip-level", "13"},
       {log, "-j", "2"},
-      {log, log, log},                                // several inputs need -o
-      {PAIFU_SAMPLES_DIR},                            // so does a directory
+      {log, log, log},      // several inputs need -o
+      {PAIFU_SAMPLES_DIR},  // so does a directory
       {log, "--no-such-option"},
   };
   for (const auto& args : usages) {
@@ -266,8 +277,8 @@ TEST(Command, UsageErrorsExitWithTwo) {
   }
   const auto help = run_paifu({"--help"});
   EXPECT_EQ(help.status, 0);
-  for (const char* option :
-       {"--output-dir", "--jobs", "--gzip", "--gzip-level", "--skip-existing", "--fail-fast", "--fsync", "Examples"}) {
+  for (const char* option : {"--output-dir", "--jobs", "--gzip", "--gzip-level", "--skip-existing",
+                             "--fail-fast", "--fsync", "Examples"}) {
     EXPECT_NE(help.out.find(option), std::string::npos) << option;
   }
 }
@@ -293,8 +304,8 @@ TEST(Command, AnInterruptedRunLeavesOnlyCompleteOutputs) {
     const char* name;
     std::vector<int> signals;
   };
-  for (const Case& c : {Case{"SIGTERM", {SIGTERM}}, Case{"SIGINT twice", {SIGINT, SIGINT}},
-                        Case{"crash", {SIGSEGV}}}) {
+  for (const Case& c :
+       {Case{"SIGTERM", {SIGTERM}}, Case{"SIGINT twice", {SIGINT, SIGINT}}, Case{"crash", {SIGSEGV}}}) {
     const TempDir dir;
     // Many hard links to the logs: a dataset that takes seconds, made in milliseconds.
     std::map<std::string, std::string> expected_by_log;

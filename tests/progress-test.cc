@@ -1,7 +1,6 @@
 // The progress line: drawn on standard error when it is a terminal (here a pseudo-terminal),
 // absent otherwise.
 #include <gtest/gtest.h>
-
 #include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -65,7 +64,8 @@ TEST(Progress, UpdatesOneLineOnATerminalOnly) {
   EXPECT_EQ(status, 0) << seen;
   EXPECT_NE(seen.find("\rpaifu: 0/" + total + " files, "), std::string::npos) << seen;
   EXPECT_NE(seen.find(" left\033[K"), std::string::npos) << seen;
-  EXPECT_NE(seen.find("\r\033[Kpaifu: " + total + " converted, 0 failed"), std::string::npos) << seen;  // cleared first
+  EXPECT_NE(seen.find("\r\033[Kpaifu: " + total + " converted, 0 failed"), std::string::npos)
+      << seen;  // cleared first
 
   const auto piped = testing::run_paifu({(dir / "in").string(), "-o", (dir / "pipe").string()});
   EXPECT_EQ(piped.status, 0);

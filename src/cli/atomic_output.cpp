@@ -90,7 +90,8 @@ AtomicWriter::AtomicWriter(const WriteSettings& settings, const TemporarySlot& s
     : settings_(settings), slot_(slot), fs_(fs), random_state_(seed | 1) {}
 
 std::string AtomicWriter::temporary_name(std::string_view path) {
-  static constexpr std::string_view kLetters = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+  static constexpr std::string_view kLetters =
+      "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
   const std::size_t slash = path.rfind('/');
   const std::size_t name_start = slash == std::string_view::npos ? 0 : slash + 1;
   std::string name(path.substr(0, name_start));

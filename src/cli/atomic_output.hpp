@@ -27,7 +27,8 @@ bool make_directories(std::string_view path, const FileSystem& fs);
 // One worker's writer of outputs.
 class AtomicWriter {
  public:
-  AtomicWriter(const WriteSettings& settings, const TemporarySlot& slot, const FileSystem& fs, std::uint64_t seed);
+  AtomicWriter(const WriteSettings& settings, const TemporarySlot& slot, const FileSystem& fs,
+               std::uint64_t seed);
 
   // Writes the parts in order to `path` through a temporary file, creating missing parent
   // directories; the file gets the usual mode (0666 less the umask). A failure leaves `path` as

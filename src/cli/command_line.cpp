@@ -1,7 +1,6 @@
 #include "cli/command_line.hpp"
 
 #include <CLI/CLI.hpp>
-
 #include <algorithm>
 #include <ostream>
 #include <thread>
@@ -10,13 +9,15 @@ namespace paifu::cli {
 namespace {
 
 constexpr const char* kDescription =
-    "paifu converts Tenhou version-6 JSON game logs into mjai event lines (one compact JSON object per line).\n"
+    "paifu converts Tenhou version-6 JSON game logs into mjai event lines (one compact JSON object per "
+    "line).\n"
     "\n"
     "  paifu LOG [OUTPUT]        one log: its lines go to standard output, or to the file OUTPUT\n"
     "  paifu INPUT... -o OUTDIR  a dataset: each INPUT is a log or a directory searched recursively for\n"
     "                            *.json and *.json.gz (gzip) logs; each log becomes one mjai file under\n"
     "                            OUTDIR at the same path relative to the directory given (a log given\n"
-    "                            directly lands in OUTDIR itself), named *.mjson, or *.mjson.gz with --gzip.\n"
+    "                            directly lands in OUTDIR itself), named *.mjson, or *.mjson.gz with "
+    "--gzip.\n"
     "                            Outputs appear only complete; a failing log is reported as\n"
     "                            'PATH: ClassName: message' on standard error and the others go on.";
 
@@ -34,7 +35,7 @@ constexpr const char* kFooter =
     "error, 128+N when stopped by signal N (SIGINT, SIGTERM: the logs in flight finish first).";
 
 // Options that only mean something when converting into a directory.
-constexpr const char* kDatasetOptions[] = {"--jobs",      "--gzip",      "--gzip-level",
+constexpr const char* kDatasetOptions[] = {"--jobs",          "--gzip",      "--gzip-level",
                                            "--skip-existing", "--fail-fast", "--fsync"};
 
 std::size_t default_jobs() { return std::max(1u, std::thread::hardware_concurrency()); }
@@ -44,11 +45,11 @@ void describe(CLI::App& app, Command& command) {
   app.footer(kFooter);
   app.get_formatter()->column_width(36);
   app.add_option("INPUT", command.inputs, "Log files and directories of logs")->required()->type_name("");
-  app.add_option(
-      "-o,--output-dir", command.output_dir,
-      "Directory of the mjai files, created when missing. Without it: one LOG [OUTPUT], as above")
+  app.add_option("-o,--output-dir", command.output_dir,
+                 "Directory of the mjai files, created when missing. Without it: one LOG [OUTPUT], as above")
       ->type_name("OUTDIR");
-  app.add_option("-j,--jobs", command.jobs, "Worker threads, each converting whole files (default: one per core)")
+  app.add_option("-j,--jobs", command.jobs,
+                 "Worker threads, each converting whole files (default: one per core)")
       ->type_name("N")
       ->check(CLI::Range(std::size_t{1}, std::size_t{1024}));
   app.add_flag("--gzip", command.gzip, "Write gzip-compressed mjai files (*.mjson.gz)");
@@ -65,12 +66,12 @@ void describe(CLI::App& app, Command& command) {
   app.add_flag("--fsync", command.fsync,
                "Flush each mjai file to the device before renaming it into place (slower; survives a power "
                "loss, not only an interrupted run)");
-
 }
 
 }  // namespace
 
-std::variant<Command, int> parse_command_line(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+std::variant<Command, int> parse_command_line(int argc, const char* const* argv, std::ostream& out,
+                                              std::ostream& err) {
   Command command;
   command.jobs = default_jobs();
   CLI::App app("", "paifu");
@@ -92,7 +93,8 @@ std::variant<Command, int> parse_command_line(int argc, const char* const* argv,
     return kExitUsage;
   }
   if (!command.output_dir && command.inputs.size() > 2) {
-    err << "paifu: several inputs need -o OUTDIR (without it: paifu LOG [OUTPUT])\nRun with --help for more information.\n";
+    err << "paifu: several inputs need -o OUTDIR (without it: paifu LOG [OUTPUT])\nRun with --help for more "
+           "information.\n";
     return kExitUsage;
   }
   return command;

@@ -28,6 +28,7 @@ inline constexpr int kExitUsage = 2;
 
 // Parses the arguments. Returns the status to exit with at once instead of a command after
 // --help (0, the help written to `out`) or on a usage error (2, the error written to `err`).
-std::variant<Command, int> parse_command_line(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+std::variant<Command, int> parse_command_line(int argc, const char* const* argv, std::ostream& out,
+                                              std::ostream& err);
 
 }  // namespace paifu::cli

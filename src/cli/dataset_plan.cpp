@@ -1,11 +1,11 @@
 #include "cli/dataset_plan.hpp"
 
-#include "cli/interrupt.hpp"
-
 #include <algorithm>
 #include <cerrno>
 #include <system_error>
 #include <unordered_set>
+
+#include "cli/interrupt.hpp"
 
 namespace paifu::cli {
 namespace {

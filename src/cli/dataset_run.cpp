@@ -52,13 +52,18 @@ ConversionFailure output_failure(conv::OutputError error, std::string_view outpu
 class LogWorker {
  public:
   LogWorker(const RunSettings& settings, const FileSystem& fs, std::size_t index, std::uint64_t seed)
-      : settings_(settings), fs_(fs), slot_(index), writer_(settings.write, slot_, fs, seed), codec_(settings.gzip_level) {}
+      : settings_(settings),
+        fs_(fs),
+        slot_(index),
+        writer_(settings.write, slot_, fs, seed),
+        codec_(settings.gzip_level) {}
 
   Outcome handle(const Job& job) {
     if (job.failure) return failed(*job.failure);
     if (settings_.skip_existing && exists(job.output)) return Outcome{Outcome::Kind::Skipped, 0, 0, {}};
     if (auto too_big = refuse_oversized(job.input)) return failed(std::move(*too_big));
-    if (auto read = conv::read_log_file(job.input, input_, *fs_.io); !read) return failed(std::move(read.error()));
+    if (auto read = conv::read_log_file(job.input, input_, *fs_.io); !read)
+      return failed(std::move(read.error()));
     const std::uint64_t bytes_in = input_.size();
     auto lines = convert_input(job.input);
     if (!lines) return failed(std::move(lines.error()), bytes_in);
@@ -75,17 +80,19 @@ class LogWorker {
     return fs_.stat(path.c_str(), &status) == 0;
   }
 
-  // A plain log larger than a decompressed one may be is refused before it is read.
+  // A file larger than a log's text may be is refused before it is read, compressed or not.
   std::optional<ConversionFailure> refuse_oversized(const std::string& path) const {
     struct stat status {};
     if (fs_.stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
     if (static_cast<std::uint64_t>(status.st_size) <= kMaxLogBytes) return std::nullopt;
-    return ConversionFailure{ExceptionClass::OSError, "log file larger than " + std::to_string(kMaxLogBytes >> 20) + " MiB"};
+    return ConversionFailure{ExceptionClass::OSError,
+                             "log file larger than " + std::to_string(kMaxLogBytes >> 20) + " MiB"};
   }
 
   expected<std::vector<std::string>, ConversionFailure> convert_input(std::string_view path) {
     if (!is_gzip_name(path)) return conv::convert_log_bytes(input_);
-    if (auto inflated = codec_.decompress(input_, text_); !inflated) return unexpected(std::move(inflated.error()));
+    if (auto inflated = codec_.decompress(input_, text_); !inflated)
+      return unexpected(std::move(inflated.error()));
     return conv::convert_log_bytes(text_);
   }
 
@@ -115,7 +122,8 @@ class LogWorker {
 
 class Run {
  public:
-  Run(const std::vector<Job>& jobs, const RunSettings& settings, const ReportSink& report, const FileSystem& fs)
+  Run(const std::vector<Job>& jobs, const RunSettings& settings, const ReportSink& report,
+      const FileSystem& fs)
       : jobs_(jobs), settings_(settings), report_(report), fs_(fs) {}
 
   RunResult execute() {
@@ -203,8 +211,12 @@ class Run {
     tally.bytes_in += outcome.bytes_in;
     tally.bytes_out += outcome.bytes_out;
     switch (outcome.kind) {
-      case Outcome::Kind::Converted: ++tally.converted; break;
-      case Outcome::Kind::Skipped: ++tally.skipped; break;
+      case Outcome::Kind::Converted:
+        ++tally.converted;
+        break;
+      case Outcome::Kind::Skipped:
+        ++tally.skipped;
+        break;
       case Outcome::Kind::Failed:
         ++tally.failed;
         if (settings_.progress) report_("\r\033[K");
@@ -240,10 +252,10 @@ class Run {
   std::condition_variable room_;      // a job may be taken
   std::condition_variable finished_;  // the reporter has something to do: see wake_reporter
   bool wake_ = false;
-  std::size_t next_ = 0;              // the next job to take
-  std::size_t reported_ = 0;          // jobs before this one are reported
-  std::size_t active_ = 0;            // workers still running
-  bool stopped_ = false;              // a failure ended a fail-fast run
+  std::size_t next_ = 0;      // the next job to take
+  std::size_t reported_ = 0;  // jobs before this one are reported
+  std::size_t active_ = 0;    // workers still running
+  bool stopped_ = false;      // a failure ended a fail-fast run
   std::map<std::size_t, Outcome> done_;
 };
 

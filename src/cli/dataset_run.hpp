@@ -18,7 +18,7 @@ namespace paifu::cli {
 
 struct RunSettings {
   std::size_t workers = 1;
-  bool gzip = false;           // compress the outputs
+  bool gzip = false;  // compress the outputs
   int gzip_level = 6;
   bool skip_existing = false;  // an existing output is complete: leave it, count the log skipped
   bool fail_fast = false;      // start no log after the first failure

@@ -54,8 +54,9 @@ expected<void, conv::ConversionFailure> GzipCodec::decompress(std::string_view i
   while (read < in.size()) {
     std::size_t in_used = 0;
     std::size_t out_used = 0;
-    const libdeflate_result result = libdeflate_gzip_decompress_ex(
-        decompressor_, in.data() + read, in.size() - read, out.data() + used, out.size() - used, &in_used, &out_used);
+    const libdeflate_result result =
+        libdeflate_gzip_decompress_ex(decompressor_, in.data() + read, in.size() - read, out.data() + used,
+                                      out.size() - used, &in_used, &out_used);
     if (result == LIBDEFLATE_INSUFFICIENT_SPACE) {
       if (out.size() >= limit) return unexpected(decompress_failure("larger than " + size_text(limit)));
       out.resize(std::min(out.size() * 2, limit));
@@ -74,7 +75,8 @@ void GzipCodec::compress(std::string_view in, std::string& out) {
     throw std::bad_alloc();  // also an invalid level: the command line admits none
   }
   out.resize(libdeflate_gzip_compress_bound(compressor_, in.size()));
-  const std::size_t size = libdeflate_gzip_compress(compressor_, in.data(), in.size(), out.data(), out.size());
+  const std::size_t size =
+      libdeflate_gzip_compress(compressor_, in.data(), in.size(), out.data(), out.size());
   if (size == 0) throw std::logic_error("gzip output exceeded its own bound");
   out.resize(size);
 }

@@ -2,8 +2,8 @@
 
 #include <limits.h>
 #include <pthread.h>
-#include <time.h>
 #include <signal.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -109,7 +109,8 @@ void install_interrupt_handlers(std::size_t slots) {
     g_slot_count = slots;
   }
   for (int signal_number : {SIGINT, SIGTERM}) install(signal_number, on_stop_signal);
-  for (int signal_number : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) install(signal_number, on_crash_signal);
+  for (int signal_number : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT})
+    install(signal_number, on_crash_signal);
   ::signal(SIGPIPE, SIG_IGN);
 }
 

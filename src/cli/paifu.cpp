@@ -38,7 +38,8 @@ expected<std::vector<std::string>, conv::ConversionFailure> convert_gzip_log(std
   if (auto read = conv::read_log_file(path, compressed); !read) return unexpected(std::move(read.error()));
   std::string text;
   cli::GzipCodec codec;
-  if (auto inflated = codec.decompress(compressed, text); !inflated) return unexpected(std::move(inflated.error()));
+  if (auto inflated = codec.decompress(compressed, text); !inflated)
+    return unexpected(std::move(inflated.error()));
   return conv::convert_log_bytes(text);
 }
 
@@ -46,7 +47,8 @@ int deliver(const std::vector<std::string>& lines, std::string_view output) {
   auto delivered = conv::deliver_lines(lines, output);
   if (delivered) return cli::kExitConverted;
   if (delivered.error() == conv::OutputError::CreateFailed) {
-    return report_failure({conv::ExceptionClass::OSError, "failed to create mjai out file " + conv::plain_path(output)});
+    return report_failure(
+        {conv::ExceptionClass::OSError, "failed to create mjai out file " + conv::plain_path(output)});
   }
   return report_failure({conv::ExceptionClass::OSError, "failed to write to mjai out file"});
 }
@@ -60,7 +62,8 @@ int convert_one(const cli::Command& command) {
     return cli::kExitUsage;
   }
   const std::string_view output = command.inputs.size() == 2 ? std::string_view(command.inputs[1]) : "-";
-  auto lines = cli::is_gzip_name(input) ? convert_gzip_log(input) : conv::convert_log_file(input, std::nullopt);
+  auto lines =
+      cli::is_gzip_name(input) ? convert_gzip_log(input) : conv::convert_log_file(input, std::nullopt);
   if (!lines) return report_failure(lines.error());
   return deliver(*lines, output);
 }
@@ -71,8 +74,8 @@ int convert_dataset(const cli::Command& command) {
   const std::string& output_dir = *command.output_dir;
   if (!cli::make_directories(output_dir, fs)) {
     const int error = errno;
-    std::fprintf(stderr, "paifu: cannot create output directory %s: %s\n", conv::plain_path(output_dir).c_str(),
-                 std::generic_category().message(error).c_str());
+    std::fprintf(stderr, "paifu: cannot create output directory %s: %s\n",
+                 conv::plain_path(output_dir).c_str(), std::generic_category().message(error).c_str());
     return cli::kExitFailed;
   }
   cli::install_interrupt_handlers(command.jobs);  // before the walk, which can be long

@@ -23,9 +23,12 @@ std::string duration_text(double seconds) {
 
 std::string signal_name(int signal_number) {
   switch (signal_number) {
-    case SIGINT: return "SIGINT";
-    case SIGTERM: return "SIGTERM";
-    default: return "signal " + std::to_string(signal_number);
+    case SIGINT:
+      return "SIGINT";
+    case SIGTERM:
+      return "SIGTERM";
+    default:
+      return "signal " + std::to_string(signal_number);
   }
 }
 
@@ -52,7 +55,8 @@ std::string progress_line(std::size_t done, std::size_t total, double seconds) {
 }
 
 std::string summary_line(const Tally& tally, std::size_t total, double seconds, int stop_signal) {
-  std::string line = format("paifu: %zu converted, %zu failed, %zu skipped", tally.converted, tally.failed, tally.skipped);
+  std::string line =
+      format("paifu: %zu converted, %zu failed, %zu skipped", tally.converted, tally.failed, tally.skipped);
   if (tally.done() < total) line += format(", %zu not started", total - tally.done());
   if (stop_signal != 0) line += " (stopped by " + signal_name(stop_signal) + ")";
   line += format("; %.2f s, %.0f logs/s", seconds,
