@@ -201,6 +201,8 @@ struct Faults {
   bool trickle = false;  // writes take one byte at a time, after an EINTR each
   int close_error = 0;
   int rename_error = 0;
+  int fsync_error = 0;
+  int taken_names = 0;       // this many exclusive creations find the name taken
   bool interrupted = false;  // state of the trickle
   int fsyncs = 0;
 };
@@ -214,6 +216,10 @@ conv::SystemCalls faulty_io() {
     if ((faults->interrupted = !faults->interrupted)) return errno = EINTR, -1;
     iovec one{parts[0].iov_base, 1};
     return ::writev(fd, &one, 1);
+  };
+  io.open = [](const char* path, int flags, mode_t mode) {
+    if ((flags & O_EXCL) != 0 && faults->taken_names > 0) return --faults->taken_names, errno = EEXIST, -1;
+    return ::open(path, flags, mode);
   };
   io.close = [](int fd) {
     ::close(fd);
@@ -234,6 +240,7 @@ class AtomicOutput : public ::testing::Test {
     };
     fs_.fsync = [](int fd) {
       ++faults->fsyncs;
+      if (faults->fsync_error != 0) return errno = faults->fsync_error, -1;
       return ::fsync(fd);
     };
   }
@@ -264,6 +271,7 @@ class AtomicOutput : public ::testing::Test {
 
 TEST_F(AtomicOutput, WritesEverythingThroughPartialAndInterruptedWrites) {
   faults_.trickle = true;
+  faults_.taken_names = 3;  // another name is drawn, never an existing file reused
   const std::string path = (dir_ / "a" / "b" / "x.mjson").string();  // folders made on demand
   const mode_t mask = ::umask(027);
   const auto written = write(path, "line one\nline two\n", true);
@@ -286,12 +294,14 @@ TEST_F(AtomicOutput, AFailureLeavesTheOldOutputAndNoTemporary) {
       {"late error at close", Faults{.write_error = 0, .trickle = false, .close_error = EIO},
        conv::OutputError::WriteFailed},
       {"rename refused", Faults{.rename_error = EACCES}, conv::OutputError::CreateFailed},
+      {"sync failed", Faults{.fsync_error = EIO}, conv::OutputError::WriteFailed},
+      {"every name taken", Faults{.taken_names = 1000}, conv::OutputError::CreateFailed},
   };
   const fs::path path = dir_ / "x.mjson";
   write_file(path, "complete earlier output\n");
   for (const Case& c : cases) {
     faults_ = c.faults;
-    auto written = write(path, "new lines\n");
+    auto written = write(path, "new lines\n", true);
     ASSERT_FALSE(written) << c.name;
     EXPECT_EQ(written.error(), c.error) << c.name;
     EXPECT_EQ(read_file(path), "complete earlier output\n") << c.name;
