@@ -141,19 +141,29 @@ TEST(Plan, WalksDirectoriesInByteOrderAndMirrorsThem) {
   }
   fs::create_symlink(dir / "elsewhere" / "linked.json", dir / "in" / "link.json");  // followed
   fs::create_directory_symlink(dir / "elsewhere", dir / "in" / "linked-folder");    // not followed
+  fs::create_directory_symlink(dir / "in", dir / "in" / "a" / "loop");              // nor this one
+  fs::create_symlink(dir / "gone.json", dir / "in" / "dangling.json");              // its read fails
+  ASSERT_EQ(mkfifo((dir / "in" / "fifo.json").c_str(), 0600), 0);                   // never read
 
-  const auto jobs = plan_jobs({in + "/", (dir / "single.json").string(), in + "/b/2.json"}, "out", true);
+  // Some file systems do not give the entries' types: the walk asks for them.
+  FileSystem untyped = real_file_system();
+  untyped.readdir = [](DIR* dir) {
+    dirent* entry = ::readdir(dir);
+    if (entry != nullptr) entry->d_type = DT_UNKNOWN;
+    return entry;
+  };
   const std::vector<std::pair<std::string, std::string>> expected = {
-      {in + "/B.json", "out/B.mjson.gz"},
-      {in + "/a/y.json", "out/a/y.mjson.gz"},
-      {in + "/a/z/x.json", "out/a/z/x.mjson.gz"},
-      {in + "/b/10.json.gz", "out/b/10.mjson.gz"},
-      {in + "/b/2.json", "out/b/2.mjson.gz"},
-      {in + "/link.json", "out/link.mjson.gz"},
-      {(dir / "single.json").string(), "out/single.mjson.gz"},
+      {in + "/B.json", "out/B.mjson.gz"},         {in + "/a/y.json", "out/a/y.mjson.gz"},
+      {in + "/a/z/x.json", "out/a/z/x.mjson.gz"}, {in + "/b/10.json.gz", "out/b/10.mjson.gz"},
+      {in + "/b/2.json", "out/b/2.mjson.gz"},     {in + "/dangling.json", "out/dangling.mjson.gz"},
+      {in + "/link.json", "out/link.mjson.gz"},   {(dir / "single.json").string(), "out/single.mjson.gz"},
       {in + "/b/2.json", "out/2.mjson.gz"},  // given directly: named after the file alone
   };
-  EXPECT_EQ(paths_of(jobs), expected);
+  for (const FileSystem* fs : {&real_file_system(), static_cast<const FileSystem*>(&untyped)}) {
+    const auto jobs =
+        plan_jobs({in + "/", (dir / "single.json").string(), in + "/b/2.json"}, "out", true, *fs);
+    EXPECT_EQ(paths_of(jobs), expected) << (fs == &untyped ? "untyped entries" : "typed entries");
+  }
 }
 
 TEST(Plan, TheSameLogTwiceFailsTheSecondTime) {

@@ -42,14 +42,29 @@ ConversionFailure directory_failure(std::string_view path, int error) {
 
 enum class EntryKind { Directory, File, Other };
 
+// What an entry is, links to regular files counting as files. Links to directories are not
+// followed: one pointing up the tree would make the walk endless.
 EntryKind kind_of(const std::string& path, const dirent& entry, const FileSystem& fs) {
-  if (entry.d_type == DT_DIR) return EntryKind::Directory;
-  if (entry.d_type == DT_REG) return EntryKind::File;
-  if (entry.d_type != DT_UNKNOWN && entry.d_type != DT_LNK) return EntryKind::Other;
+  unsigned char type = entry.d_type;
   struct stat status {};
-  if (fs.stat(path.c_str(), &status) != 0) return EntryKind::File;  // dangling: its read reports it
-  if (S_ISDIR(status.st_mode)) return entry.d_type == DT_LNK ? EntryKind::Other : EntryKind::Directory;
-  return EntryKind::File;
+  if (type == DT_UNKNOWN) {                                            // not every file system tells
+    if (fs.lstat(path.c_str(), &status) != 0) return EntryKind::File;  // gone: its read reports it
+    type = S_ISLNK(status.st_mode)   ? DT_LNK
+           : S_ISDIR(status.st_mode) ? DT_DIR
+           : S_ISREG(status.st_mode) ? DT_REG
+                                     : DT_UNKNOWN;
+  }
+  switch (type) {
+    case DT_DIR:
+      return EntryKind::Directory;
+    case DT_REG:
+      return EntryKind::File;
+    case DT_LNK:
+      if (fs.stat(path.c_str(), &status) != 0) return EntryKind::File;  // dangling: its read reports it
+      return S_ISREG(status.st_mode) ? EntryKind::File : EntryKind::Other;
+    default:
+      return EntryKind::Other;
+  }
 }
 
 class Walker {

@@ -10,6 +10,7 @@ namespace {
 
 int real_mkdir(const char* path, mode_t mode) { return ::mkdir(path, mode); }
 int real_stat(const char* path, struct stat* status) { return ::stat(path, status); }
+int real_lstat(const char* path, struct stat* status) { return ::lstat(path, status); }
 
 }  // namespace
 
@@ -20,6 +21,7 @@ const FileSystem& real_file_system() {
                                 ::unlink,
                                 real_mkdir,
                                 real_stat,
+                                real_lstat,
                                 ::opendir,
                                 ::readdir,
                                 ::closedir};

@@ -16,6 +16,7 @@ struct FileSystem {
   int (*unlink)(const char* path);
   int (*mkdir)(const char* path, mode_t mode);
   int (*stat)(const char* path, struct stat* status);
+  int (*lstat)(const char* path, struct stat* status);
   DIR* (*opendir)(const char* path);
   dirent* (*readdir)(DIR* dir);
   int (*closedir)(DIR* dir);
