@@ -116,11 +116,6 @@ void install_interrupt_handlers(std::size_t slots) {
 
 int stop_signal() { return g_stop_signal.load(std::memory_order_acquire); }
 
-void request_stop(int signal_number) {
-  int expected = 0;
-  g_stop_signal.compare_exchange_strong(expected, signal_number);
-}
-
 StopSignalsBlocked::StopSignalsBlocked() {
   const sigset_t set = stop_signals();
   pthread_sigmask(SIG_BLOCK, &set, &previous_);

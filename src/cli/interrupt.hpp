@@ -18,9 +18,6 @@ void install_interrupt_handlers(std::size_t slots);
 // The signal that asked the run to stop, or 0.
 int stop_signal();
 
-// Asks the run to stop as SIGINT or SIGTERM would; for tests.
-void request_stop(int signal_number);
-
 // Blocks SIGINT and SIGTERM in this thread while alive. Threads started meanwhile keep the
 // block, so the stop signals are handled by the starting thread alone, never by a worker
 // in the middle of recording its temporary.
