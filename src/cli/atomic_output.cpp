@@ -111,6 +111,7 @@ int AtomicWriter::create_temporary(std::string& temporary, const std::string& pa
   bool made_directories = false;
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     temporary = temporary_name(path);
+    slot_.expect(temporary);
     const int fd = open_exclusive(temporary, fs_);
     if (fd >= 0) return fd;
     if (errno == ENOENT && !made_directories) {

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdint>
 
 namespace paifu::cli {
 namespace {
@@ -33,6 +34,8 @@ std::atomic<int> g_stop_signal{0};
 std::atomic<bool> g_ending{false};  // set by a handler about to end the process: no new temporary
 Slot* g_slots = nullptr;            // never freed: handlers may read it until the process ends
 std::size_t g_slot_count = 0;
+// The slot of the worker running on this thread, if any; read by a crash handler running on it.
+thread_local std::size_t t_own_slot = SIZE_MAX;
 
 unsigned settled_sequence(const Slot& slot) {
   unsigned sequence = slot.sequence.load();
@@ -44,25 +47,43 @@ unsigned settled_sequence(const Slot& slot) {
   return sequence;
 }
 
-void remove_temporary(const Slot& slot) {
-  const unsigned before = settled_sequence(slot);
-  if (before % 2 != 0) return;
-  char copy[PATH_MAX];
+void copy_path(const Slot& slot, char (&copy)[PATH_MAX]) {
   std::size_t n = 0;
   for (; n + 1 < PATH_MAX; ++n) {
     copy[n] = slot.path[n].load(std::memory_order_relaxed);
     if (copy[n] == '\0') break;
   }
   copy[n] = '\0';
+}
+
+void remove_temporary(const Slot& slot) {
+  const unsigned before = settled_sequence(slot);
+  if (before % 2 != 0) return;
+  char copy[PATH_MAX];
+  copy_path(slot, copy);
   std::atomic_thread_fence(std::memory_order_acquire);
   if (copy[0] != '\0' && slot.sequence.load(std::memory_order_relaxed) == before) ::unlink(copy);
+}
+
+// The slot of a worker interrupted by its own crash cannot settle: the temporary it was about to
+// create, or created, is removed as recorded (a torn name names nothing).
+void remove_own_temporary(const Slot& slot) {
+  char copy[PATH_MAX];
+  copy_path(slot, copy);
+  if (copy[0] != '\0') ::unlink(copy);
 }
 
 // Forbids new temporaries first, then removes the recorded ones: a worker that began creating
 // one before the ban is waited for and its temporary removed; any later one sees the ban.
 void remove_registered_temporaries() {
   g_ending.store(true);
-  for (std::size_t i = 0; i < g_slot_count; ++i) remove_temporary(g_slots[i]);
+  for (std::size_t i = 0; i < g_slot_count; ++i) {
+    if (i == t_own_slot) {
+      remove_own_temporary(g_slots[i]);
+    } else {
+      remove_temporary(g_slots[i]);
+    }
+  }
 }
 
 extern "C" void on_stop_signal(int signal_number) {
@@ -125,11 +146,16 @@ StopSignalsBlocked::~StopSignalsBlocked() { pthread_sigmask(SIG_SETMASK, &previo
 
 bool TemporarySlot::begin() const {
   if (index_ >= g_slot_count) return !g_ending.load();
+  t_own_slot = index_;
   Slot& slot = g_slots[index_];
   slot.sequence.fetch_add(1);  // odd: busy
   if (!g_ending.load()) return true;
   slot.sequence.fetch_add(1);
   return false;
+}
+
+void TemporarySlot::expect(std::string_view path) const {
+  if (index_ < g_slot_count) store_path(g_slots[index_], path);
 }
 
 void TemporarySlot::hold(std::string_view path) const {

@@ -39,6 +39,8 @@ class TemporarySlot {
   explicit TemporarySlot(std::size_t index) : index_(index) {}
   // Call before creating a temporary: false when the process is ending and none may be made.
   bool begin() const;
+  // Records the name of the temporary about to be created (each attempt), for a crash meanwhile.
+  void expect(std::string_view path) const;
   // Records the temporary created since begin() (an empty path: none was).
   void hold(std::string_view path) const;
   // Forgets the temporary: renamed into place or removed.
