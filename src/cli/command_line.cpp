@@ -3,23 +3,24 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <ostream>
+#include <string>
+#include <string_view>
 #include <thread>
 
 namespace paifu::cli {
 namespace {
 
 constexpr const char* kDescription =
-    "paifu converts Tenhou version-6 JSON game logs into mjai event lines (one compact JSON object per "
-    "line).\n"
+    "paifu converts Tenhou version-6 JSON game logs into mjai event lines.\n"
     "\n"
     "  paifu LOG [OUTPUT]        one log: its lines go to standard output, or to the file OUTPUT\n"
-    "  paifu INPUT... -o OUTDIR  a dataset: each INPUT is a log or a directory searched recursively for\n"
-    "                            *.json and *.json.gz (gzip) logs; each log becomes one mjai file under\n"
-    "                            OUTDIR at the same path relative to the directory given (a log given\n"
-    "                            directly lands in OUTDIR itself), named *.mjson, or *.mjson.gz with "
-    "--gzip.\n"
-    "                            Outputs appear only complete; a failing log is reported as\n"
-    "                            'PATH: ClassName: message' on standard error and the others go on.";
+    "  paifu INPUT... -o OUTDIR  many: each INPUT is a log or a directory searched recursively\n"
+    "                            for *.json and *.json.gz (gzip) logs. Each log becomes one mjai\n"
+    "                            file under OUTDIR, at its path relative to the directory given\n"
+    "                            (a log given directly lands in OUTDIR itself), named *.mjson,\n"
+    "                            or *.mjson.gz with --gzip. Outputs appear only complete. A log\n"
+    "                            that fails is reported as 'PATH: ClassName: message' on\n"
+    "                            standard error, and the others go on.\n";
 
 constexpr const char* kFooter =
     "Examples:\n"
@@ -34,6 +35,31 @@ constexpr const char* kFooter =
     "Exit status: 0 when every log converted (or was skipped), 1 when any failed, 2 on a usage\n"
     "error, 128+N when stopped by signal N (SIGINT, SIGTERM: the logs in flight finish first).";
 
+// Option descriptions start at this column; they are wrapped to end by kHelpWidth.
+constexpr std::size_t kDescriptionColumn = 30;
+constexpr std::size_t kHelpWidth = 96;
+
+// The text's words in lines that fit the help's width (the help formatter does not wrap).
+std::string wrapped(std::string_view text) {
+  std::string out;
+  std::size_t line_length = 0;
+  while (!text.empty()) {
+    const std::size_t end = std::min(text.find(' '), text.size());
+    const std::string_view word = text.substr(0, end);
+    text.remove_prefix(std::min(end + 1, text.size()));
+    if (line_length > 0 && kDescriptionColumn + line_length + 1 + word.size() > kHelpWidth) {
+      out += '\n';  // the formatter indents what follows to the column
+      line_length = 0;
+    } else if (line_length > 0) {
+      out += ' ';
+      ++line_length;
+    }
+    out += word;
+    line_length += word.size();
+  }
+  return out;
+}
+
 // Options that only mean something when converting into a directory.
 constexpr const char* kDatasetOptions[] = {"--jobs",          "--gzip",      "--gzip-level",
                                            "--skip-existing", "--fail-fast", "--fsync"};
@@ -43,29 +69,29 @@ std::size_t default_jobs() { return std::max(1u, std::thread::hardware_concurren
 void describe(CLI::App& app, Command& command) {
   app.description(kDescription);
   app.footer(kFooter);
-  app.get_formatter()->column_width(36);
+  app.get_formatter()->column_width(kDescriptionColumn);
   app.add_option("INPUT", command.inputs, "Log files and directories of logs")->required()->type_name("");
   app.add_option("-o,--output-dir", command.output_dir,
-                 "Directory of the mjai files, created when missing. Without it: one LOG [OUTPUT], as above")
+                 wrapped("Directory of the mjai files, created when missing. Without it: one LOG "
+                         "[OUTPUT], as above"))
       ->type_name("OUTDIR");
   app.add_option("-j,--jobs", command.jobs,
-                 "Worker threads, each converting whole files (default: one per core)")
+                 wrapped("Worker threads, each converting whole files; default: one per core (1 to 1024)"))
       ->type_name("N")
-      ->check(CLI::Range(std::size_t{1}, std::size_t{1024}));
-  app.add_flag("--gzip", command.gzip, "Write gzip-compressed mjai files (*.mjson.gz)");
+      ->check(CLI::Range(std::size_t{1}, std::size_t{1024}).description(""));
+  app.add_flag("--gzip", command.gzip, wrapped("Write gzip-compressed mjai files (*.mjson.gz)"));
   app.add_option("--gzip-level", command.gzip_level,
-                 "Compression level of --gzip, 1 (fastest: about 3 times as fast as 6, files 40% larger) to "
-                 "12 (smallest); default 6")
+                 wrapped("Compression level of --gzip, 1 (fastest: about 3 times as fast as 6, files 40% "
+                         "larger) to 12 (smallest); default 6"))
       ->type_name("N")
-      ->check(CLI::Range(1, 12));
+      ->check(CLI::Range(1, 12).description(""));
   app.add_flag("--skip-existing", command.skip_existing,
-               "Leave logs whose mjai file exists (it is complete: outputs are renamed into place only "
-               "when fully written); resumes an interrupted run");
-
-  app.add_flag("--fail-fast", command.fail_fast, "Start no further log after the first failure");
+               wrapped("Leave logs whose mjai file exists (it is complete: outputs are renamed into place "
+                       "only when fully written); resumes an interrupted run"));
+  app.add_flag("--fail-fast", command.fail_fast, wrapped("Start no further log after the first failure"));
   app.add_flag("--fsync", command.fsync,
-               "Flush each mjai file to the device before renaming it into place (slower; survives a power "
-               "loss, not only an interrupted run)");
+               wrapped("Flush each mjai file to the device before renaming it into place (slower; "
+                       "survives a power loss, not only an interrupted run)"));
 }
 
 }  // namespace
