@@ -78,16 +78,16 @@ std::pair<int, std::string> run(const std::string& command) {
   return {pclose(pipe), out};
 }
 
-TEST(ConvertTool, PrintsTheLinesOrTheFailure) {
+TEST(Command, PrintsOneLogsLinesOrItsFailure) {
   const fs::path path = fs::path(PAIFU_SAMPLES_DIR) / "real_001.json";
   auto lines = conv::convert_log_text(read_file(path));
   ASSERT_TRUE(lines);
   std::string expected;
   for (const auto& line : *lines) expected += line + "\n";
-  EXPECT_EQ(run(std::string(PAIFU_CONVERT_EXE) + " " + path.string()), std::make_pair(0, expected));
+  EXPECT_EQ(run(std::string(PAIFU_EXE) + " " + path.string()), std::make_pair(0, expected));
 
   const fs::path missing = fs::temp_directory_path() / "paifu-no-such-log.json";
-  auto [status, err] = run(std::string(PAIFU_CONVERT_EXE) + " " + missing.string() + " 2>&1");
+  auto [status, err] = run(std::string(PAIFU_EXE) + " " + missing.string() + " 2>&1");
   EXPECT_NE(status, 0);
   EXPECT_EQ(err, "FileNotFoundError: failed to open tenhou.net/6 log file \"" + missing.string() + "\"\n");
 }

@@ -1,7 +1,7 @@
 """Tests of the _paifu module as Python sees it, run under both PyPy and CPython.
 
 The directory holding the built module comes first on sys.path (CTest sets PYTHONPATH); the
-command-line converter named by PAIFU_CONVERT_EXE gives the reference lines for real logs.
+command-line converter named by PAIFU_EXE gives the reference lines for real logs.
 """
 import gc
 import glob
@@ -336,9 +336,9 @@ class OutputTest(TempDirTest):
         self.assertEqual(json.loads(lines[0])["names"], names)
 
     def test_real_logs_match_the_command_line_converter(self):
-        converter = os.environ.get("PAIFU_CONVERT_EXE")
+        converter = os.environ.get("PAIFU_EXE")
         if not converter:
-            self.skipTest("PAIFU_CONVERT_EXE is not set")
+            self.skipTest("PAIFU_EXE is not set")
         for log in real_logs():
             with self.subTest(log=os.path.basename(log)):
                 printed = subprocess.run([converter, log], check=True, stdout=subprocess.PIPE).stdout

@@ -80,8 +80,9 @@ class InputFile {
   int fd_;
 };
 
-// Reads the whole file at `path`; interrupted reads are retried.
-expected<std::string, ConversionFailure> read_input(std::string_view path, const SystemCalls& sys) {
+// Reads the whole file at `path` into `text`; interrupted reads are retried.
+expected<void, ConversionFailure> read_whole_file(std::string_view path, std::string& text,
+                                                  const SystemCalls& sys) {
   if (path.find('\0') != std::string_view::npos) return unexpected(open_failure(path));
   const std::string c_path(path);
   int fd;
@@ -98,7 +99,7 @@ expected<std::string, ConversionFailure> read_input(std::string_view path, const
   if (sys.fstat(file.get(), &status) == 0 && status.st_size > 0) {
     capacity = static_cast<std::size_t>(status.st_size) + 1;
   }
-  std::string text(capacity, '\0');
+  text.resize(capacity);
   std::size_t used = 0;
   for (;;) {
     if (used == text.size()) text.resize(text.size() * 2);
@@ -112,10 +113,14 @@ expected<std::string, ConversionFailure> read_input(std::string_view path, const
     used += static_cast<std::size_t>(got);
   }
   text.resize(used);
+  return {};
+}
+
+expected<void, ConversionFailure> check_encoding(std::string_view text) {
   if (!utf8::is_valid(text)) {
     return unexpected(failure(ExceptionClass::OSError, "stream did not contain valid UTF-8"));
   }
-  return text;
+  return {};
 }
 
 expected<tenhou::RawLog, ConversionFailure> parse(std::string_view text) {
@@ -174,14 +179,25 @@ expected<Lines, ConversionFailure> convert_log_text(std::string_view text) {
   return convert_parsed(std::move(*raw));
 }
 
+expected<void, ConversionFailure> read_log_file(std::string_view path, std::string& bytes,
+                                                const SystemCalls& sys) {
+  return read_whole_file(path, bytes, sys);
+}
+
+expected<Lines, ConversionFailure> convert_log_bytes(std::string_view bytes) {
+  if (auto valid = check_encoding(bytes); !valid) return unexpected(std::move(valid.error()));
+  return convert_log_text(bytes);
+}
+
 expected<Lines, ConversionFailure> convert_log_file(std::string_view input_path,
                                                          std::optional<std::string_view> output_path,
                                                          const SystemCalls& sys) {
   // The file text is dropped once parsed; the log owns its own strings.
   auto raw = [&]() -> expected<tenhou::RawLog, ConversionFailure> {
-    auto text = read_input(input_path, sys);
-    if (!text) return unexpected(std::move(text.error()));
-    return parse(*text);
+    std::string text;
+    if (auto read = read_whole_file(input_path, text, sys); !read) return unexpected(std::move(read.error()));
+    if (auto valid = check_encoding(text); !valid) return unexpected(std::move(valid.error()));
+    return parse(text);
   }();
   if (!raw) return unexpected(std::move(raw.error()));
 

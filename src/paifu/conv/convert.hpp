@@ -44,6 +44,16 @@ struct ConversionFailure {
 // Converts the text of a log held in memory (no file is read or written).
 expected<std::vector<std::string>, ConversionFailure> convert_log_text(std::string_view text);
 
+// Reads the whole file at `path` into `bytes` (replacing its contents, keeping its capacity),
+// failing as convert_log_file does when the file cannot be opened or read. The bytes are not
+// checked: they may be compressed.
+expected<void, ConversionFailure> read_log_file(std::string_view path, std::string& bytes,
+                                                const SystemCalls& sys = real_system_calls());
+
+// Converts the contents of a log file, as convert_log_file does once the file is read: text
+// that is not UTF-8 fails as an unreadable stream, before any parsing.
+expected<std::vector<std::string>, ConversionFailure> convert_log_bytes(std::string_view bytes);
+
 // Reads and converts the log file at `input_path`; when `output_path` is present, also writes
 // the lines there (see deliver_lines). Paths are byte strings. Nothing is written unless the
 // whole game converted and encoded.

@@ -1,0 +1,31 @@
+#include "cli/file_system.hpp"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace paifu::cli {
+namespace {
+
+int real_mkdir(const char* path, mode_t mode) { return ::mkdir(path, mode); }
+int real_stat(const char* path, struct stat* status) { return ::stat(path, status); }
+int real_lstat(const char* path, struct stat* status) { return ::lstat(path, status); }
+
+}  // namespace
+
+const FileSystem& real_file_system() {
+  static const FileSystem calls{&conv::real_system_calls(),
+                                ::fsync,
+                                ::rename,
+                                ::unlink,
+                                real_mkdir,
+                                real_stat,
+                                real_lstat,
+                                ::opendir,
+                                ::readdir,
+                                ::closedir};
+  return calls;
+}
+
+}  // namespace paifu::cli

@@ -1,0 +1,26 @@
+// The system calls of the dataset command, behind one seam so tests can make any of them fail.
+#pragma once
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include "paifu/conv/output.hpp"
+
+namespace paifu::cli {
+
+struct FileSystem {
+  const conv::SystemCalls* io;  // open, close, read, writev, fstat
+  int (*fsync)(int fd);
+  int (*rename)(const char* from, const char* to);
+  int (*unlink)(const char* path);
+  int (*mkdir)(const char* path, mode_t mode);
+  int (*stat)(const char* path, struct stat* status);
+  int (*lstat)(const char* path, struct stat* status);
+  DIR* (*opendir)(const char* path);
+  dirent* (*readdir)(DIR* dir);
+  int (*closedir)(DIR* dir);
+};
+const FileSystem& real_file_system();
+
+}  // namespace paifu::cli

@@ -1,0 +1,103 @@
+// paifu: converts Tenhou logs to mjai lines, one log to standard output or a file, or whole
+// directories of logs to a directory of mjai files (see --help).
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <iostream>
+#include <string_view>
+#include <system_error>
+
+#include "cli/command_line.hpp"
+#include "cli/dataset_plan.hpp"
+#include "cli/dataset_run.hpp"
+#include "cli/file_system.hpp"
+#include "cli/gzip.hpp"
+#include "cli/interrupt.hpp"
+#include "paifu/conv/convert.hpp"
+#include "paifu/conv/output.hpp"
+
+namespace {
+
+using namespace paifu;
+
+void write_to_stderr(std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fflush(stderr);
+}
+
+int report_failure(const conv::ConversionFailure& failure) {
+  const auto name = conv::exception_class_name(failure.exception);
+  std::fprintf(stderr, "%.*s: %s\n", static_cast<int>(name.size()), name.data(), failure.message.c_str());
+  return cli::kExitFailed;
+}
+
+// A gzip-compressed log, read and converted in memory.
+expected<std::vector<std::string>, conv::ConversionFailure> convert_gzip_log(std::string_view path) {
+  std::string compressed;
+  if (auto read = conv::read_log_file(path, compressed); !read) return unexpected(std::move(read.error()));
+  std::string text;
+  cli::GzipCodec codec;
+  if (auto inflated = codec.decompress(compressed, text); !inflated)
+    return unexpected(std::move(inflated.error()));
+  return conv::convert_log_bytes(text);
+}
+
+int deliver(const std::vector<std::string>& lines, std::string_view output) {
+  auto delivered = conv::deliver_lines(lines, output);
+  if (delivered) return cli::kExitConverted;
+  if (delivered.error() == conv::OutputError::CreateFailed) {
+    return report_failure(
+        {conv::ExceptionClass::OSError, "failed to create mjai out file " + conv::plain_path(output)});
+  }
+  return report_failure({conv::ExceptionClass::OSError, "failed to write to mjai out file"});
+}
+
+// paifu LOG [OUTPUT]: the lines to standard output or to OUTPUT, a failure as "ClassName: message".
+int convert_one(const cli::Command& command) {
+  const std::string& input = command.inputs[0];
+  struct stat status {};
+  if (cli::real_file_system().stat(input.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+    std::fprintf(stderr, "paifu: %s is a directory: converting a directory needs -o OUTDIR\n", input.c_str());
+    return cli::kExitUsage;
+  }
+  const std::string_view output = command.inputs.size() == 2 ? std::string_view(command.inputs[1]) : "-";
+  auto lines =
+      cli::is_gzip_name(input) ? convert_gzip_log(input) : conv::convert_log_file(input, std::nullopt);
+  if (!lines) return report_failure(lines.error());
+  return deliver(*lines, output);
+}
+
+// paifu INPUT... -o OUTDIR
+int convert_dataset(const cli::Command& command) {
+  const cli::FileSystem& fs = cli::real_file_system();
+  const std::string& output_dir = *command.output_dir;
+  if (!cli::make_directories(output_dir, fs)) {
+    const int error = errno;
+    std::fprintf(stderr, "paifu: cannot create output directory %s: %s\n",
+                 conv::plain_path(output_dir).c_str(), std::generic_category().message(error).c_str());
+    return cli::kExitFailed;
+  }
+  cli::install_interrupt_handlers(command.jobs);  // before the walk, which can be long
+
+  cli::RunSettings settings;
+  settings.workers = command.jobs;
+  settings.gzip = command.gzip;
+  settings.gzip_level = command.gzip_level;
+  settings.skip_existing = command.skip_existing;
+  settings.fail_fast = command.fail_fast;
+  settings.progress = ::isatty(STDERR_FILENO) == 1;
+  settings.write = cli::WriteSettings{command.fsync};
+
+  const auto jobs = cli::plan_jobs(command.inputs, output_dir, command.gzip, fs);
+  return cli::exit_status(cli::run_dataset(jobs, settings, write_to_stderr, fs));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  auto parsed = cli::parse_command_line(argc, argv, std::cout, std::cerr);
+  if (const int* status = std::get_if<int>(&parsed)) return *status;
+  const cli::Command& command = std::get<cli::Command>(parsed);
+  return command.output_dir ? convert_dataset(command) : convert_one(command);
+}
