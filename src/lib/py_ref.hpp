@@ -27,11 +27,6 @@ class PyRef {
   }
   ~PyRef() { Py_XDECREF(object_); }
 
-  static PyRef borrowed(PyObject* object) {
-    Py_XINCREF(object);
-    return PyRef(object);
-  }
-
   PyObject* get() const { return object_; }
   explicit operator bool() const { return object_ != nullptr; }
   // Hands the reference to the caller (or to an API call that steals it).
