@@ -1,5 +1,5 @@
 // tenhou_to_mjai(filename, mjai_out=None): the Python face of convert_log_file.
-// The interpreter lock stays held for the whole call; calls from several threads take turns.
+// The binding never releases the interpreter lock, so calls from several threads take turns.
 #include <array>
 #include <cstddef>
 #include <optional>
