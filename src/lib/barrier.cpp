@@ -66,12 +66,7 @@ PyObject* panic_exception_class() {
       "that handlers for Exception do not hide it.",
       PyExc_BaseException, nullptr);
   if (!created) internal_fault("Failed to initialize new exception type.");
-  if (cached) {
-    Py_DECREF(created);
-  } else {
-    cached = created;
-  }
-  return cached;
+  return keep_first(cached, created);
 }
 
 void raise_panic(const Fault& fault) {

@@ -186,13 +186,7 @@ PyObject* split_function() {
   PyObject* created = PyRun_String("lambda view: [line.decode() for line in view.tobytes().split(b'\\n')]", Py_eval_input,
                                    globals.get(), globals.get());
   if (!created) return nullptr;
-  // Running Python code may let another thread fill the cache first.
-  if (cached) {
-    Py_DECREF(created);
-  } else {
-    cached = created;
-  }
-  return cached;
+  return keep_first(cached, created);
 }
 
 PyObject* line_list(const std::vector<std::string>& lines) {

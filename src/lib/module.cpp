@@ -162,8 +162,7 @@ PyObject* create_module() {
     ensure_error_is_set();
     return nullptr;
   }
-  if (!g_module) g_module = new_ref(module.get());  // the cache's own reference, never released
-  return new_ref(g_module);
+  return new_ref(keep_first(g_module, module.release()));
 }
 
 }  // namespace
@@ -173,12 +172,7 @@ PyObject* exception_class(ModuleException kind) {
   if (slot.cached) return slot.cached;
   PyObject* created = PyErr_NewExceptionWithDoc(slot.qualified_name, nullptr, PyExc_ValueError, nullptr);
   if (!created) internal_fault("Failed to initialize new exception type.: " + describe_pending_error());
-  if (slot.cached) {
-    Py_DECREF(created);
-  } else {
-    slot.cached = created;
-  }
-  return slot.cached;
+  return keep_first(slot.cached, created);
 }
 
 void raise_cannot_convert(PyObject* object, std::string_view expected) {

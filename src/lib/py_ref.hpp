@@ -14,6 +14,18 @@ inline PyObject* new_ref(PyObject* object) {
   return object;
 }
 
+// Stores `created` in the process-wide `slot` unless the slot was filled meanwhile (code run
+// while creating it may have let another thread in), and returns what the slot holds. The
+// object stored is kept for the life of the process.
+inline PyObject* keep_first(PyObject*& slot, PyObject* created) {
+  if (slot) {
+    Py_DECREF(created);
+  } else {
+    slot = created;
+  }
+  return slot;
+}
+
 class PyRef {
  public:
   PyRef() = default;
