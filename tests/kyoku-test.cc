@@ -157,6 +157,57 @@ TEST(KyokuReplay, CallsOnATileTheDiscarderLetsGoAgain) {
   for (const PlayCase& c : cases) expect_play(c);
 }
 
+TEST(KyokuReplay, CallsTheRulePlacesOnTheWrongDiscardAreReplayedElsewhere) {
+  // Seat 0 lets 4m go twice, and the rule gives the call on it to the first throw; the only
+  // play that reaches an end gives it to the second.
+  const PlayCase cases[] = {
+      {"pon two places on, after a pon that skips it",
+       {"41 42", "31", "14p1414", "21p2121 36"},
+       {"14 14", "21", "11", "35 60"},
+       {tsumo(0, "E"), dahai(0, "4m"), tsumo(1, "1s"), dahai(1, "1p"), pon(3, 1, "1p", "1p", "1p"), dahai(3, "5s"),
+        tsumo(0, "S"), dahai(0, "4m"), pon(2, 0, "4m", "4m", "4m"), dahai(2, "1m"), tsumo(3, "6s"),
+        tsumogiri(3, "6s")}},
+      {"daiminkan of the second throw",
+       {"41 42", "31", "14m141414 33", "21p2121 36"},
+       {"14 14", "21", "0 11", "35 60"},
+       {tsumo(0, "E"), dahai(0, "4m"), tsumo(1, "1s"), dahai(1, "1p"), pon(3, 1, "1p", "1p", "1p"), dahai(3, "5s"),
+        tsumo(0, "S"), dahai(0, "4m"), daiminkan(2, 0, "4m"), tsumo(2, "3s"), dora("2s"), dahai(2, "1m"),
+        tsumo(3, "6s"), tsumogiri(3, "6s")}},
+      {"pon three places on, after the discarder's own pon",
+       {"41 22p2222", "31", "32", "1414p14"},
+       {"14 14", "21", "22", "11"},
+       {tsumo(0, "E"), dahai(0, "4m"), tsumo(1, "1s"), dahai(1, "1p"), tsumo(2, "2s"), dahai(2, "2p"),
+        pon(0, 2, "2p", "2p", "2p"), dahai(0, "4m"), pon(3, 0, "4m", "4m", "4m"), dahai(3, "1m")}},
+  };
+  for (const PlayCase& c : cases) expect_play(c);
+
+  // No choice works: the first try's failure stands, not the last one's.
+  const auto events = convert_kyoku(make_kyoku(0, {"41 42", "", "14p1414", "21p2121 36"}, {"14 14", "", "11", "35 60"}));
+  ASSERT_FALSE(events.has_value());
+  EXPECT_EQ(events.error().kind, ConversionErrorKind::UnexpectedCall);
+}
+
+TEST(KyokuReplay, FourthReachOfAFourReachAbortIsAccepted) {
+  const std::array<const char*, 4> draws = {"11", "21", "31", "41"};
+  const std::array<const char*, 4> discards = {"r11", "r21", "r31", "r41"};
+  const std::vector<Event> three_reaches = {tsumo(0, "1m"), reach(0), dahai(0, "1m"), accepted(0),
+                                            tsumo(1, "1p"), reach(1), dahai(1, "1p"), accepted(1),
+                                            tsumo(2, "1s"), reach(2), dahai(2, "1s"), accepted(2),
+                                            tsumo(3, "E"),  reach(3), dahai(3, "E")};
+  std::vector<Event> four_reaches = three_reaches;
+  four_reaches.push_back(accepted(3));
+  expect_play({"abort after the fourth reach", draws, discards, four_reaches});
+  expect_play({"three reaches: the last reach discard ends the kyoku", draws, {"r11", "21", "r31", "r41"},
+               {tsumo(0, "1m"), reach(0), dahai(0, "1m"), accepted(0), tsumo(1, "1p"), dahai(1, "1p"),
+                tsumo(2, "1s"), reach(2), dahai(2, "1s"), accepted(2), tsumo(3, "E"), reach(3), dahai(3, "E")}});
+
+  PreparedKyoku won = make_kyoku(0, draws, discards);  // won on the fourth reach discard
+  won.outcome = Win{{HoraEntry{{0, 0, 0, 0}, 0, 3}}};
+  const auto events = convert_kyoku(won);
+  ASSERT_TRUE(events.has_value());
+  EXPECT_EQ(events->at(events->size() - 3), dahai(3, "E"));
+}
+
 TEST(KyokuStart, WindNumberAndDealerFromTheKyokuCount) {
   struct Case {
     std::uint8_t k;

@@ -48,10 +48,18 @@ std::optional<CallClaim> call_claim(const Event& event) {
   internal_fault(what, where);
 }
 
+// The choices made at the turns where a call could claim either this discard or a later one:
+// true where the rule's choice was flipped. A replay follows `script` for its first choices and
+// the rule after them, and records every choice it made in `taken`.
+struct CallChoices {
+  const std::vector<bool>& script;
+  std::vector<bool> taken;
+};
+
 class Replay {
  public:
-  Replay(const PreparedKyoku& kyoku, const SeatEvents& seats, std::vector<Event>& events)
-      : kyoku_(kyoku), seats_(seats), events_(events) {
+  Replay(const PreparedKyoku& kyoku, const SeatEvents& seats, std::vector<Event>& events, CallChoices& choices)
+      : kyoku_(kyoku), seats_(seats), events_(events), choices_(choices) {
     for (Seat seat = 0; seat < 4; ++seat) {
       for (const Event& event : seats_.discards[seat]) {
         if (const auto* dahai = event.get_if<mjai::Dahai>()) ++remaining_discards_[seat].at(dahai->pai.index);
@@ -149,9 +157,22 @@ class Replay {
     }
   }
 
-  // Who moves after `seat` discarded `tile`: a seat whose next draw claims it, else the next seat.
+  // Who moves after `seat` discarded `tile`. Where a caller other than the next seat could take
+  // the discard, the rule's choice may be flipped by the script.
   Seat choose_next(Seat seat, Tile tile) {
     std::optional<Seat> caller;
+    const Seat by_rule = choose_next_by_rule(seat, tile, caller);
+    if (!caller || *caller == next_seat(seat)) return by_rule;
+    const std::size_t index = choices_.taken.size();
+    const bool flipped = index < choices_.script.size() && choices_.script[index];
+    choices_.taken.push_back(flipped);
+    if (!flipped) return by_rule;
+    return by_rule == *caller ? next_seat(seat) : *caller;
+  }
+
+  // A seat whose next draw claims the discard, else the next seat; `caller` is set to the seat
+  // whose call ranks highest, if any.
+  Seat choose_next_by_rule(Seat seat, Tile tile, std::optional<Seat>& caller) {
     int best_rank = 0;
     for (Seat other = 0; other < 4; ++other) {
       if (other == seat || !draws_left(other)) continue;
@@ -174,6 +195,13 @@ class Replay {
       }
     }
     return *caller;
+  }
+
+  bool all_seats_reached() const {
+    for (const bool reached : reached_) {
+      if (!reached) return false;
+    }
+    return true;
   }
 
   bool all_draws_used() const {
@@ -232,13 +260,20 @@ class Replay {
         events_.push_back(reach_dahai);
         reach_pending_ = true;
         reach_declarer_ = seat;
+        reached_[seat] = true;
         turn = &reach_dahai;
       }
       const auto* dahai = turn->get_if<mjai::Dahai>();
       if (dahai != nullptr) last_discard_tile_ = dahai->pai;
 
-      // Nobody draws any more: a win on this discard or kan, or an exhaustive draw.
-      if (all_draws_used()) return {};
+      // Nobody draws any more: a win on this discard or kan, or an exhaustive draw. When the
+      // fourth reach of the kyoku aborts it, its stick is placed first.
+      if (all_draws_used()) {
+        if (reach_pending_ && std::holds_alternative<NoWin>(kyoku_.outcome) && all_seats_reached()) {
+          events_.emplace_back(mjai::ReachAccepted{reach_declarer_});
+        }
+        return {};
+      }
 
       switch (turn->kind()) {
         case EventKind::Kakan: kan_dora_pending_ = true; break;
@@ -257,6 +292,7 @@ class Replay {
   const PreparedKyoku& kyoku_;
   const SeatEvents& seats_;
   std::vector<Event>& events_;
+  CallChoices& choices_;
 
   Seat current_seat_ = 0;
   std::array<std::size_t, 4> draw_cursor_{};
@@ -267,17 +303,44 @@ class Replay {
   bool discard_seen_ = false;
   bool reach_pending_ = false;
   Seat reach_declarer_ = 0;
+  std::array<bool, 4> reached_{};
   bool kan_dora_pending_ = false;
   bool early_dora_pending_ = false;
   std::array<TileCounts, 4> remaining_discards_{};
   std::array<Deferral, kTileCount> deferred_calls_{};
 };
 
+// The path after `taken` in lexicographic order (the rule's choice before the flipped one): the
+// latest choice that followed the rule is flipped, everything after it is left to the rule.
+// False when every choice was already flipped.
+bool next_path(std::vector<bool>& taken) {
+  while (!taken.empty() && taken.back()) taken.pop_back();
+  if (taken.empty()) return false;
+  taken.back() = true;
+  return true;
+}
+
 }  // namespace
 
+// The rule that places ambiguous calls can guess wrong on a legal kyoku. A kyoku whose replay
+// fails is replayed again along the other choices, a bounded number of times; when none
+// reaches an end, the first try's failure stands.
 expected<void, ConversionError> replay_kyoku(const PreparedKyoku& kyoku, const SeatEvents& seats,
                                              std::vector<Event>& events) {
-  return Replay(kyoku, seats, events).run();
+  constexpr int kMaxReplays = 64;
+  const auto start = static_cast<std::ptrdiff_t>(events.size());
+  std::vector<bool> script;
+  std::optional<ConversionError> first_failure;
+  for (int replay = 0; replay < kMaxReplays; ++replay) {
+    CallChoices choices{script, {}};
+    auto played = Replay(kyoku, seats, events, choices).run();
+    if (played) return played;
+    if (!first_failure) first_failure = std::move(played.error());
+    events.erase(events.begin() + start, events.end());
+    if (!next_path(choices.taken)) break;
+    script = std::move(choices.taken);
+  }
+  return unexpected(std::move(*first_failure));
 }
 
 std::size_t kyoku_event_bound(const PreparedKyoku& kyoku) {
