@@ -1,3 +1,4 @@
+#include "paifu/base/path_text.hpp"
 #include "test_files.hpp"
 #include "paifu/conv/convert.hpp"
 
@@ -17,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "paifu/conv/utf8.hpp"
+#include "paifu/base/utf8.hpp"
 
 namespace paifu::conv {
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "test_files.hpp"
-#include "paifu/conv/utf8.hpp"
+#include "paifu/base/utf8.hpp"
 #include "paifu/tenhou/raw_log.hpp"
 
 namespace paifu::tenhou {
@@ -37,7 +37,7 @@ TEST(JsonTestSuite, SkippedValuesAreAcceptedExactlyWhenWellFormed) {
     if (name.starts_with("y_")) {
       EXPECT_TRUE(parsed.has_value()) << name << ": " << parsed.error().description;
       ++checked;
-    } else if (name.starts_with("n_") && conv::utf8::is_valid(text)) {
+    } else if (name.starts_with("n_") && utf8::is_valid(text)) {
       // Files that are not UTF-8 are refused by the caller before parsing.
       EXPECT_FALSE(parsed.has_value()) << name;
       ++checked;

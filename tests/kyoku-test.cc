@@ -6,7 +6,7 @@
 
 #include "kyoku_test_support.hpp"
 #include "paifu/conv/kyoku_replay.hpp"
-#include "paifu/util/internal_fault.hpp"
+#include "paifu/base/internal_fault.hpp"
 
 namespace paifu::conv {
 namespace {

@@ -1,4 +1,4 @@
-#include "paifu/conv/tile.hpp"
+#include "paifu/base/tile.hpp"
 
 #include <gtest/gtest.h>
 

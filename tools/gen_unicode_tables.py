@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
-"""Writes src/paifu/conv/unicode_tables.inc: the code point ranges that the quoted path form
+"""Writes src/paifu/base/unicode_tables.inc: the code point ranges that the quoted path form
 escapes as \\u{...}, that is the characters that are
 
   not printable:    general categories Cc, Cf, Cs, Co, Cn, Zl, Zp, and Zs except U+0020,
   or grapheme extending: the Grapheme_Extend property (combining marks and the like).
 
-Usage: tools/gen_unicode_tables.py [UCD_DIR] > src/paifu/conv/unicode_tables.inc
+Usage: tools/gen_unicode_tables.py [UCD_DIR] > src/paifu/base/unicode_tables.inc
 UCD_DIR defaults to /usr/share/unicode (Debian package unicode-data) and must hold
 UnicodeData.txt and DerivedCoreProperties.txt.
 """

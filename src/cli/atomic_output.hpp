@@ -12,7 +12,7 @@
 #include "cli/file_system.hpp"
 #include "cli/interrupt.hpp"
 #include "paifu/conv/output.hpp"
-#include "paifu/util/expected.hpp"
+#include "paifu/base/expected.hpp"
 
 namespace paifu::cli {
 

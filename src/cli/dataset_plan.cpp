@@ -1,3 +1,4 @@
+#include "paifu/base/path_text.hpp"
 #include "cli/dataset_plan.hpp"
 
 #include <algorithm>
@@ -35,7 +36,7 @@ ConversionFailure directory_failure(std::string_view path, int error) {
   const ExceptionClass exception = error == EACCES || error == EPERM ? ExceptionClass::PermissionError
                                    : error == ENOENT                 ? ExceptionClass::FileNotFoundError
                                                                      : ExceptionClass::OSError;
-  std::string message = "failed to read directory " + conv::quoted_path(path) + ": ";
+  std::string message = "failed to read directory " + quoted_path(path) + ": ";
   message += std::generic_category().message(error);
   return {exception, std::move(message)};
 }
@@ -130,7 +131,7 @@ void refuse_shared_outputs(std::vector<Job>& jobs) {
   for (Job& job : jobs) {
     if (job.failure || claimed.insert(job.output).second) continue;
     job.failure = ConversionFailure{ExceptionClass::FileExistsError,
-                                    "mjai out file " + conv::plain_path(job.output) +
+                                    "mjai out file " + plain_path(job.output) +
                                         " is also the output of an earlier log of this run"};
   }
 }

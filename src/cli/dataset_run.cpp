@@ -1,3 +1,4 @@
+#include "paifu/base/path_text.hpp"
 #include "cli/dataset_run.hpp"
 
 #include <unistd.h>
@@ -43,7 +44,7 @@ Outcome failed(ConversionFailure failure, std::uint64_t bytes_in = 0) {
 
 ConversionFailure output_failure(conv::OutputError error, std::string_view output) {
   if (error == conv::OutputError::CreateFailed) {
-    return {ExceptionClass::OSError, "failed to create mjai out file " + conv::plain_path(output)};
+    return {ExceptionClass::OSError, "failed to create mjai out file " + plain_path(output)};
   }
   return {ExceptionClass::OSError, "failed to write to mjai out file"};
 }

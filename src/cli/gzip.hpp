@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "paifu/conv/convert.hpp"
-#include "paifu/util/expected.hpp"
+#include "paifu/base/expected.hpp"
 
 struct libdeflate_compressor;
 struct libdeflate_decompressor;

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "paifu/base/path_text.hpp"
 #include "cli/command_line.hpp"
 #include "cli/dataset_plan.hpp"
 #include "cli/dataset_run.hpp"
@@ -48,7 +49,7 @@ int deliver(const std::vector<std::string>& lines, std::string_view output) {
   if (delivered) return cli::kExitConverted;
   if (delivered.error() == conv::OutputError::CreateFailed) {
     return report_failure(
-        {conv::ExceptionClass::OSError, "failed to create mjai out file " + conv::plain_path(output)});
+        {conv::ExceptionClass::OSError, "failed to create mjai out file " + plain_path(output)});
   }
   return report_failure({conv::ExceptionClass::OSError, "failed to write to mjai out file"});
 }
@@ -75,7 +76,7 @@ int convert_dataset(const cli::Command& command) {
   if (!cli::make_directories(output_dir, fs)) {
     const int error = errno;
     std::fprintf(stderr, "paifu: cannot create output directory %s: %s\n",
-                 conv::plain_path(output_dir).c_str(), std::generic_category().message(error).c_str());
+                 plain_path(output_dir).c_str(), std::generic_category().message(error).c_str());
     return cli::kExitFailed;
   }
   cli::install_interrupt_handlers(command.jobs);  // before the walk, which can be long

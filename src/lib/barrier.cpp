@@ -11,7 +11,7 @@
 #include <string_view>
 #include <utility>
 
-#include "paifu/util/internal_fault.hpp"
+#include "paifu/base/internal_fault.hpp"
 #include "py_ref.hpp"
 
 namespace paifu::py {

@@ -11,7 +11,7 @@
 #include "barrier.hpp"
 #include "module.hpp"
 #include "paifu/conv/convert.hpp"
-#include "paifu/util/internal_fault.hpp"
+#include "paifu/base/internal_fault.hpp"
 #include "py_ref.hpp"
 
 #ifdef PAIFU_FAULT_INJECTION

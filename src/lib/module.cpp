@@ -7,7 +7,7 @@
 
 #include "barrier.hpp"
 #include "module.hpp"
-#include "paifu/util/internal_fault.hpp"
+#include "paifu/base/internal_fault.hpp"
 #include "py_ref.hpp"
 
 namespace paifu::py {

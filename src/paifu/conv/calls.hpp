@@ -1,7 +1,7 @@
 // Decoding the call, kan and reach strings of a kyoku's draw and discard lists.
 #pragma once
 
-#include "paifu/util/expected.hpp"
+#include "paifu/base/expected.hpp"
 #include <string_view>
 #include <variant>
 

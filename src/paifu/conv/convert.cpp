@@ -1,3 +1,4 @@
+#include "paifu/base/path_text.hpp"
 #include "paifu/conv/convert.hpp"
 
 #include <fcntl.h>
@@ -10,7 +11,7 @@
 
 #include "paifu/conv/game_frame.hpp"
 #include "paifu/conv/game_log.hpp"
-#include "paifu/conv/utf8.hpp"
+#include "paifu/base/utf8.hpp"
 #include "paifu/tenhou/raw_log.hpp"
 
 namespace paifu::conv {

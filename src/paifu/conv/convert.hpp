@@ -1,7 +1,7 @@
 // The whole conversion of one log file: read, parse, prepare, replay, encode, deliver.
 #pragma once
 
-#include "paifu/util/expected.hpp"
+#include "paifu/base/expected.hpp"
 #include <optional>
 #include <string>
 #include <string_view>
@@ -60,13 +60,5 @@ expected<std::vector<std::string>, ConversionFailure> convert_log_bytes(std::str
 expected<std::vector<std::string>, ConversionFailure> convert_log_file(
     std::string_view input_path, std::optional<std::string_view> output_path,
     const SystemCalls& sys = real_system_calls());
-
-// How paths appear in messages.
-// Open failure: between double quotes; backslash, quotes, tab, CR, LF and NUL escaped with a
-// backslash, characters that are not printable or extend a grapheme as \u{hex}, and each byte
-// of ill-formed UTF-8 as \xHH.
-std::string quoted_path(std::string_view path);
-// Create failure: read as UTF-8, each maximal ill-formed subsequence replaced by U+FFFD.
-std::string plain_path(std::string_view path);
 
 }  // namespace paifu::conv

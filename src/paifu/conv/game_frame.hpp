@@ -1,7 +1,7 @@
 // The whole game as one event list, from start_game to end_game.
 #pragma once
 
-#include "paifu/util/expected.hpp"
+#include "paifu/base/expected.hpp"
 #include <vector>
 
 #include "paifu/conv/conversion_error.hpp"

@@ -3,7 +3,7 @@
 
 #include <array>
 #include <cstdint>
-#include "paifu/util/expected.hpp"
+#include "paifu/base/expected.hpp"
 #include <string>
 #include <variant>
 #include <vector>

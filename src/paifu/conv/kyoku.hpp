@@ -1,7 +1,7 @@
 // Replaying one kyoku into its mjai events.
 #pragma once
 
-#include "paifu/util/expected.hpp"
+#include "paifu/base/expected.hpp"
 #include <vector>
 
 #include "paifu/conv/conversion_error.hpp"

@@ -11,7 +11,7 @@
 
 #include "paifu/conv/kyoku.hpp"
 #include "paifu/conv/kyoku_replay.hpp"
-#include "paifu/util/internal_fault.hpp"
+#include "paifu/base/internal_fault.hpp"
 
 namespace paifu::conv {
 namespace {

@@ -4,7 +4,7 @@
 #include <array>
 #include <vector>
 
-#include "paifu/util/expected.hpp"
+#include "paifu/base/expected.hpp"
 
 #include "paifu/conv/conversion_error.hpp"
 #include "paifu/conv/game_log.hpp"

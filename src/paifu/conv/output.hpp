@@ -5,7 +5,7 @@
 #include <sys/types.h>
 #include <sys/uio.h>
 
-#include "paifu/util/expected.hpp"
+#include "paifu/base/expected.hpp"
 #include <string>
 #include <string_view>
 #include <vector>

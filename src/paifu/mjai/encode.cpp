@@ -6,7 +6,7 @@
 // here. Every key, together with the separator before it and the ":" after it, is one constant
 // fragment, and so is every quoted tile name and every quoted "type" value.
 #include "paifu/mjai/encode.hpp"
-#include "paifu/util/internal_fault.hpp"
+#include "paifu/base/internal_fault.hpp"
 
 #include <array>
 #include <charconv>

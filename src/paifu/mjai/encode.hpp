@@ -1,7 +1,7 @@
 // Byte-exact compact JSON for one mjai event.
 #pragma once
 
-#include "paifu/util/expected.hpp"
+#include "paifu/base/expected.hpp"
 #include <string>
 
 #include "paifu/mjai/event.hpp"

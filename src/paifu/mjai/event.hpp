@@ -9,7 +9,7 @@
 #include <variant>
 #include <vector>
 
-#include "paifu/conv/tile.hpp"
+#include "paifu/base/tile.hpp"
 
 namespace paifu::mjai {
 

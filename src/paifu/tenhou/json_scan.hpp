@@ -4,7 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include "paifu/util/expected.hpp"
+#include "paifu/base/expected.hpp"
 #include <memory>
 #include <string>
 #include <string_view>

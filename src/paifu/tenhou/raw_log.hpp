@@ -3,7 +3,7 @@
 
 #include <array>
 #include <cstdint>
-#include "paifu/util/expected.hpp"
+#include "paifu/base/expected.hpp"
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,7 +11,7 @@
 #include <variant>
 #include <vector>
 
-#include "paifu/conv/tile.hpp"
+#include "paifu/base/tile.hpp"
 
 namespace paifu::tenhou {
 

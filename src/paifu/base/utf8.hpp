@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace paifu::conv::utf8 {
+namespace paifu::utf8 {
 
 // True when the whole text is well-formed UTF-8.
 bool is_valid(std::string_view text);
@@ -26,4 +26,4 @@ Step decode(std::string_view text, std::size_t pos);
 // The text with each maximal ill-formed subsequence replaced by one U+FFFD.
 std::string to_lossy(std::string_view text);
 
-}  // namespace paifu::conv::utf8
+}  // namespace paifu::utf8

@@ -4,7 +4,7 @@
 #include <compare>
 #include <cstddef>
 #include <cstdint>
-#include "paifu/util/expected.hpp"
+#include "paifu/base/expected.hpp"
 #include <optional>
 #include <string>
 #include <string_view>

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <iterator>
 
-#include "paifu/conv/convert.hpp"
-#include "paifu/conv/utf8.hpp"
+#include "paifu/base/path_text.hpp"
+#include "paifu/base/utf8.hpp"
 
-namespace paifu::conv {
+namespace paifu {
 namespace {
 
 struct CodePointRange {
@@ -14,7 +14,7 @@ struct CodePointRange {
   char32_t last;
 };
 
-#include "paifu/conv/unicode_tables.inc"
+#include "paifu/base/unicode_tables.inc"
 
 // Characters that are not printable, or that extend the grapheme before them, are shown by
 // their code point.
@@ -84,4 +84,4 @@ std::string quoted_path(std::string_view path) {
 
 std::string plain_path(std::string_view path) { return utf8::to_lossy(path); }
 
-}  // namespace paifu::conv
+}  // namespace paifu

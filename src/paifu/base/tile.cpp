@@ -1,9 +1,9 @@
-#include "paifu/conv/tile.hpp"
+#include "paifu/base/tile.hpp"
 
 #include <array>
 #include <charconv>
 
-#include "paifu/conv/utf8.hpp"
+#include "paifu/base/utf8.hpp"
 
 namespace paifu {
 namespace {
@@ -64,7 +64,7 @@ expected<Tile, std::string> tile_from_code_text(std::string_view call, std::size
     std::from_chars(digits.data(), digits.data() + digits.size(), value);
     if (auto tile = value <= 0xFF ? tile_from_code(static_cast<std::uint8_t>(value)) : std::nullopt) return *tile;
   }
-  return unexpected(conv::utf8::to_lossy(pair));
+  return unexpected(utf8::to_lossy(pair));
 }
 
 std::string_view tile_name(Tile tile) { return kTileNames.at(tile.index); }

@@ -1,8 +1,8 @@
-#include "paifu/conv/utf8.hpp"
+#include "paifu/base/utf8.hpp"
 
 #include <cstring>
 
-namespace paifu::conv::utf8 {
+namespace paifu::utf8 {
 namespace {
 
 // The allowed range of the byte after each lead byte; the bytes after that are always
@@ -91,4 +91,4 @@ bool is_valid(std::string_view text) {
   return true;
 }
 
-}  // namespace paifu::conv::utf8
+}  // namespace paifu::utf8
