@@ -1,6 +1,8 @@
 #include "paifu/base/path_text.hpp"
 #include "test_files.hpp"
 #include "paifu/conv/convert.hpp"
+#include "paifu/conv/failure_text.hpp"
+#include "cli/failure.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -25,18 +27,23 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kLabel(SOURCE_LOG_LABEL);
+const std::string kLabel(kTenhouLabel);
 const std::string kParseFailure = "failed to parse " + kLabel + " log";
 
 using testing::read_file;
 using testing::TempDir;
 using testing::write_file;
 
-void expect_failure(const expected<std::vector<std::string>, ConversionFailure>& result,
-                    ExceptionClass exception, const std::string& message, const std::string& context = "") {
+// The failure as the front ends report it.
+std::string reported(const Error& error, const FailurePaths& paths = {}) {
+  const cli::Failure failure = cli::conversion_failure(error, paths);
+  return std::string(failure.class_name) + ": " + failure.message;
+}
+
+void expect_failure(const expected<Lines, Error>& result, std::string_view exception, const std::string& message,
+                    const FailurePaths& paths = {}, const std::string& context = "") {
   ASSERT_FALSE(result.has_value()) << context;
-  EXPECT_EQ(exception_class_name(result.error().exception), exception_class_name(exception)) << context;
-  EXPECT_EQ(result.error().message, message) << context;
+  EXPECT_EQ(reported(result.error(), paths), std::string(exception) + ": " + message) << context;
 }
 
 // A game without kyokus: the reader alone decides it, no replay is involved.
@@ -124,15 +131,15 @@ TEST(ConvertFile, OpenFailuresShowTheQuotedPath) {
   const std::string odd = (dir / "no \"such\" \\ file").string();
   const std::string cases[] = {missing, odd, std::string("a\0b", 3), "", (dir / "missing" / "x.json").string()};
   for (const std::string& path : cases) {
-    expect_failure(convert_log_file(path, std::nullopt), ExceptionClass::FileNotFoundError,
-                   "failed to open " + kLabel + " log file " + quoted_path(path), path);
+    expect_failure(convert_log_file(path, std::nullopt), "FileNotFoundError",
+                   "failed to open " + kLabel + " log file " + quoted_path(path), {path, {}}, path);
   }
   // Built by append: g++ 12 warns falsely (-Wrestrict) on "literal" + std::string here.
   std::string odd_quoted = "\"";
   odd_quoted.append(dir.path().string()).append(R"(/no \"such\" \\ file")");
   EXPECT_EQ(quoted_path(odd), odd_quoted);
   // A directory opens, and then fails to read.
-  expect_failure(convert_log_file(dir.path().string(), std::nullopt), ExceptionClass::OSError,
+  expect_failure(convert_log_file(dir.path().string(), std::nullopt), "OSError",
                  "Is a directory (os error 21)");
 }
 
@@ -142,8 +149,8 @@ TEST(ConvertFile, UnreadableFileIsReportedAsNotFound) {
   const fs::path path = dir / "locked.json";
   write_file(path, kEmptyGame);
   fs::permissions(path, fs::perms::none);
-  expect_failure(convert_log_file(path.string(), std::nullopt), ExceptionClass::FileNotFoundError,
-                 "failed to open " + kLabel + " log file " + quoted_path(path.string()));
+  expect_failure(convert_log_file(path.string(), std::nullopt), "FileNotFoundError",
+                 "failed to open " + kLabel + " log file " + quoted_path(path.string()), {path.string(), {}});
 }
 
 // A stand-in for the system that serves a scripted file: each read returns the next chunk, or
@@ -188,7 +195,8 @@ constexpr SystemCalls kFakeInputCalls{
       *status = {};
       status->st_size = fake_input->reported_size;
       return 0;
-    }};
+    },
+    nullptr, nullptr, nullptr, nullptr, [] { return true; }};
 
 class ConvertRead : public ::testing::Test {
  protected:
@@ -221,8 +229,7 @@ TEST_F(ConvertRead, ErrorKindChoosesTheClass) {
     input_.reads = {{"{\"log\":"}, {"", c.error}};
     const auto result = convert_log_file("in.json", std::nullopt, kFakeInputCalls);
     ASSERT_FALSE(result.has_value()) << c.message;
-    EXPECT_EQ(exception_class_name(result.error().exception), c.exception) << c.message;
-    EXPECT_EQ(result.error().message, c.message);
+    EXPECT_EQ(reported(result.error()), std::string(c.exception) + ": " + c.message);
     EXPECT_EQ(input_.closes, 1) << c.message;
   }
 }
@@ -246,31 +253,31 @@ TEST(ConvertFile, FailedConversionsLeaveTheOutputAlone) {
   const fs::path fresh = dir / "fresh.jsonl";
   struct Case {
     std::string content;
-    ExceptionClass exception;
+    const char* exception;
     std::string message;
   };
   const std::string game(kEmptyGame);
   const Case cases[] = {
-      {game.substr(0, 30) + "\xff" + game.substr(30), ExceptionClass::OSError, "stream did not contain valid UTF-8"},
-      {"", ExceptionClass::JsonParsingError, kParseFailure},
-      {" \r\n", ExceptionClass::JsonParsingError, kParseFailure},
-      {"\xef\xbb\xbf" + game, ExceptionClass::JsonParsingError, kParseFailure},
-      {game + "\n}", ExceptionClass::JsonParsingError, kParseFailure},
-      {R"({"log":[],"name":["a","b","c","d"]})", ExceptionClass::JsonParsingError, kParseFailure},
-      {R"({"log":[],"name":["a","b","c","d"],"rule":{"disp":"三般東喰赤"}})", ExceptionClass::TenhouLogParsingError,
+      {game.substr(0, 30) + "\xff" + game.substr(30), "OSError", "stream did not contain valid UTF-8"},
+      {"", "JsonParsingError", kParseFailure},
+      {" \r\n", "JsonParsingError", kParseFailure},
+      {"\xef\xbb\xbf" + game, "JsonParsingError", kParseFailure},
+      {game + "\n}", "JsonParsingError", kParseFailure},
+      {R"({"log":[],"name":["a","b","c","d"]})", "JsonParsingError", kParseFailure},
+      {R"({"log":[],"name":["a","b","c","d"],"rule":{"disp":"三般東喰赤"}})", "TenhouLogParsingError",
        "invalid log"},
       {R"({"log":[],"name":["a","b","c","d"],"rule":{"disp":"3-Player East"}})",
-       ExceptionClass::TenhouLogParsingError, "invalid log"},
-      {std::string(kUnconvertibleGame), ExceptionClass::TenhouToMjaiError,
+       "TenhouLogParsingError", "invalid log"},
+      {std::string(kUnconvertibleGame), "TenhouToMjaiError",
        "failed to convert " + kLabel + " log to mjai"},
   };
   for (const Case& c : cases) {
     const fs::path input = dir / "in.json";
     write_file(input, c.content);
     write_file(out, "old content\n");
-    expect_failure(convert_log_file(input.string(), out.string()), c.exception, c.message, c.content);
+    expect_failure(convert_log_file(input.string(), out.string()), c.exception, c.message, {}, c.content);
     EXPECT_EQ(read_file(out), "old content\n") << c.content;
-    expect_failure(convert_log_file(input.string(), fresh.string()), c.exception, c.message, c.content);
+    expect_failure(convert_log_file(input.string(), fresh.string()), c.exception, c.message, {}, c.content);
     EXPECT_FALSE(fs::exists(fresh)) << c.content;
   }
 }
@@ -283,7 +290,7 @@ TEST(ConvertFile, WritesTheLinesItReturns) {
   write_file(out, std::string(4096, 'x'));
 
   const auto returned = convert_log_file(input.string(), out.string());
-  ASSERT_TRUE(returned.has_value()) << returned.error().message;
+  ASSERT_TRUE(returned.has_value()) << reported(returned.error());
   EXPECT_EQ(*returned, kEmptyGameLines);
   EXPECT_EQ(read_file(out), kEmptyGameOutput);
 
@@ -308,20 +315,39 @@ TEST(ConvertFile, OutputFailures) {
       {std::string("x\0y", 3), std::string("failed to create mjai out file x\0y", 34)},
   };
   for (const Case& c : cases) {
-    expect_failure(convert_log_file(input.string(), c.output), ExceptionClass::OSError, c.message, c.output);
+    expect_failure(convert_log_file(input.string(), c.output), "OSError", c.message, {{}, c.output}, c.output);
   }
 
-  // Every write of the fake fails; the file was created and is left as it was.
+  // A full disk, or a late error at close: the old file stays as it was, through a symbolic link
+  // too, and no temporary is left beside it.
   SystemCalls failing_writes = real_system_calls();
   failing_writes.writev = [](int, const iovec*, int) -> ssize_t {
     errno = ENOSPC;
     return -1;
   };
-  const fs::path out = dir / "full.jsonl";
-  expect_failure(convert_log_file(input.string(), out.string(), failing_writes), ExceptionClass::OSError,
-                 "failed to write to mjai out file");
-  EXPECT_TRUE(fs::exists(out));
-  EXPECT_EQ(fs::file_size(out), 0u);
+  SystemCalls failing_closes = real_system_calls();
+  failing_closes.close = [](int fd) {
+    ::close(fd);
+    errno = EIO;
+    return -1;
+  };
+  TempDir out_dir;
+  const fs::path out = out_dir / "full.jsonl";
+  const fs::path link = out_dir / "link.jsonl";
+  fs::create_symlink(out, link);
+  for (const SystemCalls* sys : {&failing_writes, &failing_closes}) {
+    for (const fs::path& target : {out, link}) {
+      write_file(out, "old content\n");
+      expect_failure(convert_log_file(input.string(), target.string(), *sys), "OSError",
+                     "failed to write to mjai out file");
+      EXPECT_EQ(read_file(out), "old content\n");
+      EXPECT_EQ(std::distance(fs::directory_iterator(out_dir.path()), fs::directory_iterator()), 2);
+    }
+  }
+  // A complete write replaces the file a link names, not the link.
+  ASSERT_TRUE(convert_log_file(input.string(), link.string()).has_value());
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(read_file(out), kEmptyGameOutput);
 }
 
 }  // namespace

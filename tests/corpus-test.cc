@@ -22,7 +22,7 @@ TEST(Corpus, EveryLogConvertsToASoundStream) {
   ASSERT_GE(logs.size(), 17u);
   for (const auto& path : logs) {
     auto lines = conv::convert_log_text(read_file(path));
-    ASSERT_TRUE(lines) << path << ": " << lines.error().message;
+    ASSERT_TRUE(lines) << path << ": " << lines.error().detail;
     EXPECT_EQ(testing::check_mjai_stream(*lines), "") << path;
   }
 }

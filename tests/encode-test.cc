@@ -125,16 +125,16 @@ TEST(EncodeEvent, LongestTextsOfEachKind) {
 
 TEST(EncodeAll, OneLinePerEventOrAllOrNothing) {
   const std::vector<Event> events = {StartGame{{"a", "b", "c", "d"}, 0, false}, EndGame{}};
-  const auto lines = conv::encode_all(events);
+  const auto lines = mjai::encode_all(events);
   ASSERT_TRUE(lines.has_value());
   EXPECT_EQ(*lines, (std::vector<std::string>{
                         R"({"type":"start_game","names":["a","b","c","d"],"kyoku_first":0,"aka_flag":false})",
                         R"({"type":"end_game"})"}));
-  EXPECT_TRUE(conv::encode_all({}).value().empty());
+  EXPECT_TRUE(mjai::encode_all({}).value().empty());
   // A tile outside the table has no text, wherever it stands.
-  EXPECT_FALSE(conv::encode_all({EndKyoku{}, Tsumo{0, Tile{38}}, EndGame{}}).has_value());
-  EXPECT_FALSE(conv::encode_all({Hora{0, 0, std::nullopt, std::vector<Tile>{t(0), Tile{255}}}}).has_value());
-  EXPECT_FALSE(conv::encode_all({Ankan{0, {t(0), t(0), t(0), Tile{200}}}}).has_value());
+  EXPECT_FALSE(mjai::encode_all({EndKyoku{}, Tsumo{0, Tile{38}}, EndGame{}}).has_value());
+  EXPECT_FALSE(mjai::encode_all({Hora{0, 0, std::nullopt, std::vector<Tile>{t(0), Tile{255}}}}).has_value());
+  EXPECT_FALSE(mjai::encode_all({Ankan{0, {t(0), t(0), t(0), Tile{200}}}}).has_value());
 }
 
 }  // namespace

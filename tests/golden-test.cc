@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 
 std::string converted(const fs::path& log) {
   auto lines = conv::convert_log_text(testing::read_file(log));
-  if (!lines) return "failed: " + lines.error().message;
+  if (!lines) return "failed: " + lines.error().detail;
   std::string text;
   for (const auto& line : *lines) text += line + "\n";
   return text;

@@ -41,6 +41,8 @@ struct FakeSystem {
   std::vector<int> write_fds;
   std::string written;
   std::deque<WriteStep> script;
+  std::vector<std::string> renamed;  // "from>to"
+  std::vector<std::string> unlinked;
 };
 FakeSystem* fake = nullptr;
 
@@ -75,7 +77,18 @@ constexpr SystemCalls kFakeCalls{
       }
       return static_cast<ssize_t>(done);
     },
-    [](int, struct stat*) { return -1; }};
+    [](int, struct stat*) { return -1; },
+    [](const char*, struct stat*) { return errno = ENOENT, -1; },  // every file is new
+    [](const char* from, const char* to) {
+      fake->renamed.push_back(std::string(from) + ">" + to);
+      return 0;
+    },
+    [](const char* path) {
+      fake->unlinked.emplace_back(path);
+      return 0;
+    },
+    [](const char*, char*) -> char* { return nullptr; },
+    [] { return true; }};
 
 const std::vector<std::string> kLines = {R"({"type":"start_game"})", R"({"type":"end_kyoku"})", R"({"type":"end_game"})"};
 const std::string kFirstLine = "{\"type\":\"start_game\"}\n";
@@ -114,11 +127,13 @@ TEST_F(OutputSink, CompletesEveryWrite) {
     system_.script = c.script;
     ASSERT_TRUE(deliver_lines(kLines, c.path, kFakeCalls).has_value()) << c.path << c.script.size();
     EXPECT_EQ(system_.written, kExpected) << c.path << c.script.size();
-    if (std::string_view(c.path) == "out") {
-      EXPECT_EQ(system_.opened, std::vector<std::string>{"out"});
-      EXPECT_EQ(system_.flags, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC);
+    if (std::string_view(c.path) == "out") {  // a temporary beside it, renamed into place
+      ASSERT_EQ(system_.opened.size(), 1u);
+      EXPECT_TRUE(system_.opened[0].starts_with(".out.tmp.")) << system_.opened[0];
+      EXPECT_EQ(system_.flags, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC);
       EXPECT_EQ(system_.mode, 0666u);
       EXPECT_EQ(system_.closed, std::vector<int>{FakeSystem::kFileFd});
+      EXPECT_EQ(system_.renamed, std::vector<std::string>{system_.opened[0] + ">out"});
     } else {  // standard output: fd 1, never opened or closed
       EXPECT_TRUE(system_.opened.empty());
       EXPECT_TRUE(system_.closed.empty());
@@ -138,8 +153,8 @@ TEST_F(OutputSink, FirstFailedWriteEndsDelivery) {
   };
   const Case cases[] = {
       {"out", {{0, ENOSPC}}, ""},
-      {"out", {{}, {0, ENOSPC}}, kFirstLine},
-      {"out", {{}, {4}, {0, EPIPE}}, kFirstLine + "{\"ty"},
+      {"out", {{22}, {0, ENOSPC}}, kFirstLine},  // a file takes all lines in one write
+      {"out", {{22}, {4}, {0, EPIPE}}, kFirstLine + "{\"ty"},
       {"out", {{0}}, ""},  // a write that makes no progress
       {"-", {{}, {0, EBADF}}, kFirstLine},
   };
@@ -148,8 +163,10 @@ TEST_F(OutputSink, FirstFailedWriteEndsDelivery) {
     system_.script = c.script;
     const auto result = deliver_lines(kLines, c.path, kFakeCalls);
     ASSERT_FALSE(result.has_value()) << c.written;
-    EXPECT_EQ(result.error(), OutputError::WriteFailed);
+    EXPECT_EQ(result.error().stage, Stage::Write);
     EXPECT_EQ(system_.written, c.written);
+    EXPECT_TRUE(system_.renamed.empty());
+    EXPECT_EQ(system_.unlinked, system_.opened) << "the temporary is removed";
     EXPECT_EQ(system_.write_fds.size(), c.script.size()) << "wrote after the failure";
     EXPECT_EQ(system_.closed.size(), c.path == std::string("-") ? 0u : 1u);
   }
@@ -176,7 +193,7 @@ TEST(OutputFile, CreateFailures) {
   for (const std::string& path : cases) {
     const auto result = deliver_lines(kLines, path);
     ASSERT_FALSE(result.has_value()) << path;
-    EXPECT_EQ(result.error(), OutputError::CreateFailed) << path;
+    EXPECT_EQ(result.error().stage, Stage::Create) << path;
   }
   EXPECT_TRUE(fs::is_empty(dir.path()));  // in particular no "out" cut at the NUL byte
 }

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "paifu/conv/game_frame.hpp"
+#include "paifu/conv/kyoku.hpp"
 #include "paifu/conv/game_log.hpp"
 
 namespace paifu::conv {

@@ -11,7 +11,7 @@
 
 #include "cli/file_system.hpp"
 #include "cli/interrupt.hpp"
-#include "paifu/conv/output.hpp"
+#include "paifu/base/error.hpp"
 #include "paifu/base/expected.hpp"
 
 namespace paifu::cli {
@@ -32,10 +32,10 @@ class AtomicWriter {
 
   // Writes the parts in order to `path` through a temporary file, creating missing parent
   // directories; the file gets the usual mode (0666 less the umask). A failure leaves `path` as
-  // it was and removes the temporary: CreateFailed when the temporary cannot be made or the
-  // rename fails, WriteFailed when writing, syncing or closing fails. `parts` is consumed.
-  expected<void, conv::OutputError> write(const std::string& path, std::span<iovec> parts);
-  expected<void, conv::OutputError> write(const std::string& path, std::string_view bytes);
+  // it was and removes the temporary: stage Create when the temporary cannot be made or the
+  // rename fails, Write when writing, syncing or closing fails. `parts` is consumed.
+  expected<void, Error> write(const std::string& path, std::span<iovec> parts);
+  expected<void, Error> write(const std::string& path, std::string_view bytes);
 
   // A temporary's name for `path`: ".NAME.tmp.XXXXXX" in the same directory, six random letters
   // or digits at the end, NAME shortened so the whole stays within the limit on one component.

@@ -1,5 +1,6 @@
-#include "paifu/base/path_text.hpp"
 #include "cli/dataset_plan.hpp"
+
+#include "paifu/base/path_text.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -11,8 +12,6 @@
 namespace paifu::cli {
 namespace {
 
-using conv::ConversionFailure;
-using conv::ExceptionClass;
 
 std::string join(std::string_view directory, std::string_view name) {
   std::string path(directory);
@@ -32,10 +31,10 @@ std::string_view base_name(std::string_view path) {
   return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
-ConversionFailure directory_failure(std::string_view path, int error) {
-  const ExceptionClass exception = error == EACCES || error == EPERM ? ExceptionClass::PermissionError
-                                   : error == ENOENT                 ? ExceptionClass::FileNotFoundError
-                                                                     : ExceptionClass::OSError;
+Failure directory_failure(std::string_view path, int error) {
+  const std::string_view exception = error == EACCES || error == EPERM ? "PermissionError"
+                                     : error == ENOENT                 ? "FileNotFoundError"
+                                                                       : "OSError";
   std::string message = "failed to read directory " + quoted_path(path) + ": ";
   message += std::generic_category().message(error);
   return {exception, std::move(message)};
@@ -130,7 +129,7 @@ void refuse_shared_outputs(std::vector<Job>& jobs) {
   claimed.reserve(jobs.size());
   for (Job& job : jobs) {
     if (job.failure || claimed.insert(job.output).second) continue;
-    job.failure = ConversionFailure{ExceptionClass::FileExistsError,
+    job.failure = Failure{"FileExistsError",
                                     "mjai out file " + plain_path(job.output) +
                                         " is also the output of an earlier log of this run"};
   }

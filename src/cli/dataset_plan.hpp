@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/file_system.hpp"
-#include "paifu/conv/convert.hpp"
+#include "cli/failure.hpp"
 
 namespace paifu::cli {
 
@@ -16,7 +16,7 @@ struct Job {
   std::string output;
   // Set when the log cannot be converted whatever it holds: an unreadable directory, or an
   // output another log of the run already claims.
-  std::optional<conv::ConversionFailure> failure;
+  std::optional<Failure> failure;
 };
 
 // A log found in a directory: "*.json", or "*.json.gz" read through gzip.

@@ -10,14 +10,12 @@
 #include <optional>
 #include <thread>
 
-#include "cli/gzip.hpp"
+#include "cli/log_reader.hpp"
 #include "cli/interrupt.hpp"
 
 namespace paifu::cli {
 namespace {
 
-using conv::ConversionFailure;
-using conv::ExceptionClass;
 using Clock = std::chrono::steady_clock;
 
 // The reporting thread wakes this often (to redraw the progress line and notice signals), or
@@ -35,18 +33,11 @@ struct Outcome {
   enum class Kind { Converted, Failed, Skipped } kind = Kind::Converted;
   std::uint64_t bytes_in = 0;
   std::uint64_t bytes_out = 0;
-  std::optional<ConversionFailure> failure;
+  std::optional<Failure> failure;
 };
 
-Outcome failed(ConversionFailure failure, std::uint64_t bytes_in = 0) {
+Outcome failed(Failure failure, std::uint64_t bytes_in = 0) {
   return Outcome{Outcome::Kind::Failed, bytes_in, 0, std::move(failure)};
-}
-
-ConversionFailure output_failure(conv::OutputError error, std::string_view output) {
-  if (error == conv::OutputError::CreateFailed) {
-    return {ExceptionClass::OSError, "failed to create mjai out file " + plain_path(output)};
-  }
-  return {ExceptionClass::OSError, "failed to write to mjai out file"};
 }
 
 // One worker's buffers and codec, reused from file to file.
@@ -57,20 +48,18 @@ class LogWorker {
         fs_(fs),
         slot_(index),
         writer_(settings.write, slot_, fs, seed),
-        codec_(settings.gzip_level) {}
+        reader_(settings.gzip_level) {}
 
   Outcome handle(const Job& job) {
     if (job.failure) return failed(*job.failure);
     if (settings_.skip_existing && exists(job.output)) return Outcome{Outcome::Kind::Skipped, 0, 0, {}};
-    if (auto too_big = refuse_oversized(job.input)) return failed(std::move(*too_big));
-    if (auto read = conv::read_log_file(job.input, input_, *fs_.io); !read)
-      return failed(std::move(read.error()));
-    const std::uint64_t bytes_in = input_.size();
-    auto lines = convert_input(job.input);
-    if (!lines) return failed(std::move(lines.error()), bytes_in);
+    const conv::FailurePaths paths{job.input, job.output};
+    auto lines = reader_.convert(job.input, *fs_.io);
+    const std::uint64_t bytes_in = reader_.bytes_read();
+    if (!lines) return failed(conversion_failure(lines.error(), paths), bytes_in);
     const std::string_view bytes = encode_output(*lines);
     if (auto written = writer_.write(job.output, bytes); !written) {
-      return failed(output_failure(written.error(), job.output), bytes_in);
+      return failed(conversion_failure(written.error(), paths), bytes_in);
     }
     return Outcome{Outcome::Kind::Converted, bytes_in, bytes.size(), {}};
   }
@@ -79,22 +68,6 @@ class LogWorker {
   bool exists(const std::string& path) const {
     struct stat status {};
     return fs_.stat(path.c_str(), &status) == 0;
-  }
-
-  // A file larger than a log's text may be is refused before it is read, compressed or not.
-  std::optional<ConversionFailure> refuse_oversized(const std::string& path) const {
-    struct stat status {};
-    if (fs_.stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
-    if (static_cast<std::uint64_t>(status.st_size) <= kMaxLogBytes) return std::nullopt;
-    return ConversionFailure{ExceptionClass::OSError,
-                             "log file larger than " + std::to_string(kMaxLogBytes >> 20) + " MiB"};
-  }
-
-  expected<std::vector<std::string>, ConversionFailure> convert_input(std::string_view path) {
-    if (!is_gzip_name(path)) return conv::convert_log_bytes(input_);
-    if (auto inflated = codec_.decompress(input_, text_); !inflated)
-      return unexpected(std::move(inflated.error()));
-    return conv::convert_log_bytes(text_);
   }
 
   // The output in one buffer, compressed when asked: written with one call. (One writev of a
@@ -109,7 +82,7 @@ class LogWorker {
       joined_ += '\n';
     }
     if (!settings_.gzip) return joined_;
-    codec_.compress(joined_, compressed_);
+    reader_.codec().compress(joined_, compressed_);
     return compressed_;
   }
 
@@ -117,8 +90,8 @@ class LogWorker {
   const FileSystem& fs_;
   TemporarySlot slot_;
   AtomicWriter writer_;
-  GzipCodec codec_;
-  std::string input_, text_, joined_, compressed_;
+  LogReader reader_;
+  std::string joined_, compressed_;
 };
 
 class Run {

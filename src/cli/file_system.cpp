@@ -15,7 +15,7 @@ int real_lstat(const char* path, struct stat* status) { return ::lstat(path, sta
 }  // namespace
 
 const FileSystem& real_file_system() {
-  static const FileSystem calls{&conv::real_system_calls(),
+  static const FileSystem calls{&real_system_calls(),
                                 ::fsync,
                                 ::rename,
                                 ::unlink,

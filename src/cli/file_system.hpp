@@ -5,12 +5,12 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
-#include "paifu/conv/output.hpp"
+#include "paifu/base/system_calls.hpp"
 
 namespace paifu::cli {
 
 struct FileSystem {
-  const conv::SystemCalls* io;  // open, close, read, writev, fstat
+  const SystemCalls* io;  // open, close, read, writev, fstat
   int (*fsync)(int fd);
   int (*rename)(const char* from, const char* to);
   int (*unlink)(const char* path);

@@ -13,7 +13,7 @@
 #include "cli/dataset_plan.hpp"
 #include "cli/dataset_run.hpp"
 #include "cli/file_system.hpp"
-#include "cli/gzip.hpp"
+#include "cli/log_reader.hpp"
 #include "cli/interrupt.hpp"
 #include "paifu/conv/convert.hpp"
 #include "paifu/conv/output.hpp"
@@ -27,31 +27,10 @@ void write_to_stderr(std::string_view text) {
   std::fflush(stderr);
 }
 
-int report_failure(const conv::ConversionFailure& failure) {
-  const auto name = conv::exception_class_name(failure.exception);
-  std::fprintf(stderr, "%.*s: %s\n", static_cast<int>(name.size()), name.data(), failure.message.c_str());
+int report_failure(const cli::Failure& failure) {
+  std::fprintf(stderr, "%.*s: %s\n", static_cast<int>(failure.class_name.size()), failure.class_name.data(),
+               failure.message.c_str());
   return cli::kExitFailed;
-}
-
-// A gzip-compressed log, read and converted in memory.
-expected<std::vector<std::string>, conv::ConversionFailure> convert_gzip_log(std::string_view path) {
-  std::string compressed;
-  if (auto read = conv::read_log_file(path, compressed); !read) return unexpected(std::move(read.error()));
-  std::string text;
-  cli::GzipCodec codec;
-  if (auto inflated = codec.decompress(compressed, text); !inflated)
-    return unexpected(std::move(inflated.error()));
-  return conv::convert_log_bytes(text);
-}
-
-int deliver(const std::vector<std::string>& lines, std::string_view output) {
-  auto delivered = conv::deliver_lines(lines, output);
-  if (delivered) return cli::kExitConverted;
-  if (delivered.error() == conv::OutputError::CreateFailed) {
-    return report_failure(
-        {conv::ExceptionClass::OSError, "failed to create mjai out file " + plain_path(output)});
-  }
-  return report_failure({conv::ExceptionClass::OSError, "failed to write to mjai out file"});
 }
 
 // paifu LOG [OUTPUT]: the lines to standard output or to OUTPUT, a failure as "ClassName: message".
@@ -63,10 +42,14 @@ int convert_one(const cli::Command& command) {
     return cli::kExitUsage;
   }
   const std::string_view output = command.inputs.size() == 2 ? std::string_view(command.inputs[1]) : "-";
-  auto lines =
-      cli::is_gzip_name(input) ? convert_gzip_log(input) : conv::convert_log_file(input, std::nullopt);
-  if (!lines) return report_failure(lines.error());
-  return deliver(*lines, output);
+  const conv::FailurePaths paths{input, output};
+  cli::LogReader reader;
+  auto lines = reader.convert(input, real_system_calls());
+  if (!lines) return report_failure(cli::conversion_failure(lines.error(), paths));
+  if (auto delivered = conv::deliver_lines(*lines, output); !delivered) {
+    return report_failure(cli::conversion_failure(delivered.error(), paths));
+  }
+  return cli::kExitConverted;
 }
 
 // paifu INPUT... -o OUTDIR

@@ -36,10 +36,10 @@ double per_second(double count, double seconds) { return seconds > 0 ? count / s
 
 }  // namespace
 
-std::string failure_line(std::string_view path, const conv::ConversionFailure& failure) {
+std::string failure_line(std::string_view path, const Failure& failure) {
   std::string line(path);
   line += ": ";
-  line += conv::exception_class_name(failure.exception);
+  line += failure.class_name;
   line += ": ";
   line += failure.message;
   line += '\n';

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "paifu/conv/convert.hpp"
+#include "cli/failure.hpp"
 
 namespace paifu::cli {
 
@@ -20,7 +20,7 @@ struct Tally {
 };
 
 // "PATH: ClassName: message", with its line feed.
-std::string failure_line(std::string_view path, const conv::ConversionFailure& failure);
+std::string failure_line(std::string_view path, const Failure& failure);
 
 // "paifu: 120/2000 files, 850 logs/s, 0:02 left": done of total, the rate so far and the time
 // the rest takes at that rate. No line feed: the caller rewrites it in place.

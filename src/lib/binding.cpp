@@ -1,6 +1,8 @@
 // tenhou_to_mjai(filename, mjai_out=None): the Python face of convert_log_file.
-// The binding never releases the interpreter lock, so calls from several threads take turns.
+// The binding never releases the interpreter lock, so calls from several threads take turns;
+// a call blocked on a file still sees signals (Ctrl-C raises KeyboardInterrupt).
 #include <array>
+#include <cerrno>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -11,6 +13,7 @@
 #include "barrier.hpp"
 #include "module.hpp"
 #include "paifu/conv/convert.hpp"
+#include "paifu/conv/failure_text.hpp"
 #include "paifu/base/internal_fault.hpp"
 #include "py_ref.hpp"
 
@@ -21,8 +24,6 @@
 
 namespace paifu::py {
 namespace {
-
-using conv::ExceptionClass;
 
 constexpr std::string_view kCallPrefix = "tenhou_to_mjai()";
 constexpr std::array<std::string_view, 2> kParameterNames{"filename", "mjai_out"};
@@ -136,33 +137,63 @@ std::optional<std::string> path_bytes(PyObject* argument, std::string_view param
   return std::string(bytes, static_cast<std::size_t>(PyBytes_Size(encoded.get())));
 }
 
-PyObject* builtin_exception_class(ExceptionClass exception) {
-  switch (exception) {
-    case ExceptionClass::TenhouLogParsingError: return exception_class(ModuleException::TenhouLogParsingError);
-    case ExceptionClass::TenhouToMjaiError: return exception_class(ModuleException::TenhouToMjaiError);
-    case ExceptionClass::JsonSerializationError: return exception_class(ModuleException::JsonSerializationError);
-    case ExceptionClass::JsonParsingError: return exception_class(ModuleException::JsonParsingError);
-    case ExceptionClass::OSError: return PyExc_OSError;
-    case ExceptionClass::FileNotFoundError: return PyExc_FileNotFoundError;
-    case ExceptionClass::PermissionError: return PyExc_PermissionError;
-    case ExceptionClass::ConnectionRefusedError: return PyExc_ConnectionRefusedError;
-    case ExceptionClass::ConnectionResetError: return PyExc_ConnectionResetError;
-    case ExceptionClass::ConnectionAbortedError: return PyExc_ConnectionAbortedError;
-    case ExceptionClass::BrokenPipeError: return PyExc_BrokenPipeError;
-    case ExceptionClass::FileExistsError: return PyExc_FileExistsError;
-    case ExceptionClass::BlockingIOError: return PyExc_BlockingIOError;
-    case ExceptionClass::TimeoutError: return PyExc_TimeoutError;
-    case ExceptionClass::InterruptedError: return PyExc_InterruptedError;
+// The class of a system failure by the kind of its error number.
+PyObject* os_error_class(int error) {
+  switch (error) {
+    case ENOENT: return PyExc_FileNotFoundError;
+    case EACCES:
+    case EPERM: return PyExc_PermissionError;
+    case ECONNREFUSED: return PyExc_ConnectionRefusedError;
+    case ECONNRESET: return PyExc_ConnectionResetError;
+    case ECONNABORTED: return PyExc_ConnectionAbortedError;
+    case EPIPE: return PyExc_BrokenPipeError;
+    case EEXIST: return PyExc_FileExistsError;
+    case EAGAIN: return PyExc_BlockingIOError;
+#if EWOULDBLOCK != EAGAIN
+    case EWOULDBLOCK: return PyExc_BlockingIOError;
+#endif
+    case ETIMEDOUT: return PyExc_TimeoutError;
+    case EINTR: return PyExc_InterruptedError;
+    default: return PyExc_OSError;
   }
-  internal_fault("a conversion failure names no exception class");
 }
 
-PyObject* raise_failure(const conv::ConversionFailure& failure) {
-  PyObject* exception = builtin_exception_class(failure.exception);
-  PyRef message(PyUnicode_DecodeUTF8(failure.message.data(), static_cast<Py_ssize_t>(failure.message.size()),
-                                     "replace"));
-  if (message) PyErr_SetObject(exception, message.get());
+PyObject* exception_class_of(const Error& error) {
+  switch (error.stage) {
+    case Stage::Open: return PyExc_FileNotFoundError;
+    case Stage::Read: return os_error_class(error.number);
+    case Stage::Parse: return exception_class(ModuleException::JsonParsingError);
+    case Stage::Prepare: return exception_class(ModuleException::TenhouLogParsingError);
+    case Stage::Replay: return exception_class(ModuleException::TenhouToMjaiError);
+    case Stage::Encode: return exception_class(ModuleException::JsonSerializationError);
+    case Stage::Decode:
+    case Stage::Create:
+    case Stage::Write: return PyExc_OSError;
+  }
+  internal_fault("a conversion failure names no stage");
+}
+
+PyObject* raise_failure(const Error& error, const conv::FailurePaths& paths) {
+  // Interrupted by a signal whose handler raised (KeyboardInterrupt, say): that exception stands.
+  if (PyErr_Occurred()) return nullptr;
+  const std::string text = conv::failure_message(error, paths);
+  PyRef message(PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "replace"));
+  if (message) PyErr_SetObject(exception_class_of(error), message.get());
   return nullptr;
+}
+
+// The system calls of a call: those of the system, but an interrupted read or write (a FIFO
+// that never answers, say) runs the interpreter's signal handlers and gives up when one raised,
+// as Python's own I/O does.
+bool resume_unless_a_handler_raised() { return PyErr_CheckSignals() == 0; }
+
+const SystemCalls& interruptible_system_calls() {
+  static const SystemCalls calls = [] {
+    SystemCalls with_signals = real_system_calls();
+    with_signals.resume_after_signal = resume_unless_a_handler_raised;
+    return with_signals;
+  }();
+  return calls;
 }
 
 [[maybe_unused]] PyObject* checked_line_list(PyRef list, std::size_t expected) {
@@ -268,8 +299,9 @@ PyObject* convert(PyObject* const* args, Py_ssize_t positional, PyObject* keywor
 #ifdef PAIFU_FAULT_INJECTION
   fire_armed_fault();
 #endif
-  auto lines = conv::convert_log_file(*input, output ? std::optional<std::string_view>(*output) : std::nullopt);
-  if (!lines) return raise_failure(lines.error());
+  auto lines = conv::convert_log_file(*input, output ? std::optional<std::string_view>(*output) : std::nullopt,
+                                      interruptible_system_calls());
+  if (!lines) return raise_failure(lines.error(), {*input, output ? std::string_view(*output) : std::string_view()});
   return line_list(*lines);
 }
 

@@ -9,20 +9,20 @@ namespace {
 
 using mjai::Seat;
 
-ConversionError invalid_call_string(std::string_view text) {
-  return ConversionError{ConversionErrorKind::InvalidCallString, std::string(text), nullptr};
+Error invalid_call_string(std::string_view text) {
+  return replay_error(ConversionErrorKind::InvalidCallString, std::string(text));
 }
 
 // Reads the pair at `pos`; `text` is long enough by the caller's length check.
-expected<Tile, ConversionError> read_tile(std::string_view text, std::size_t pos) {
+expected<Tile, Error> read_tile(std::string_view text, std::size_t pos) {
   auto tile = tile_from_code_text(text, pos);
-  if (!tile) return unexpected(ConversionError{ConversionErrorKind::InvalidTile, std::move(tile.error()), {}});
+  if (!tile) return unexpected(replay_error(ConversionErrorKind::InvalidTile, std::move(tile.error())));
   return *tile;
 }
 
 // Reads the pairs at `positions` in that order; the first unreadable pair ends the reading.
 template <std::size_t N>
-expected<std::array<Tile, N>, ConversionError> read_tiles(std::string_view text,
+expected<std::array<Tile, N>, Error> read_tiles(std::string_view text,
                                                                const std::array<std::size_t, N>& positions) {
   std::array<Tile, N> tiles{};
   for (std::size_t i = 0; i < N; ++i) {
@@ -48,7 +48,7 @@ struct MeldLayout {
   std::array<std::size_t, 3> consumed;  // the first 2 for chi and pon
 };
 
-expected<mjai::Event, ConversionError> decode_chi_or_pon(Seat actor, std::string_view text, bool chi,
+expected<mjai::Event, Error> decode_chi_or_pon(Seat actor, std::string_view text, bool chi,
                                                               const MeldLayout& layout) {
   auto tiles = read_tiles<3>(text, {layout.pai, layout.consumed[0], layout.consumed[1]});
   if (!tiles) return unexpected(std::move(tiles.error()));
@@ -59,7 +59,7 @@ expected<mjai::Event, ConversionError> decode_chi_or_pon(Seat actor, std::string
 
 }  // namespace
 
-expected<mjai::Event, ConversionError> decode_draw_string(Seat actor, std::string_view text) {
+expected<mjai::Event, Error> decode_draw_string(Seat actor, std::string_view text) {
   if (contains(text, 'c')) {
     // Anywhere but position 0 the "c" lies inside a tile pair, which then fails to read.
     if (text.size() != 7) return unexpected(invalid_call_string(text));
@@ -91,7 +91,7 @@ expected<mjai::Event, ConversionError> decode_draw_string(Seat actor, std::strin
   return unexpected(invalid_call_string(text));
 }
 
-expected<DiscardCall, ConversionError> decode_discard_string(Seat actor, std::string_view text) {
+expected<DiscardCall, Error> decode_discard_string(Seat actor, std::string_view text) {
   if (const std::size_t k = text.find('k'); k != std::string_view::npos) {
     if (text.size() != 9) return unexpected(invalid_call_string(text));
     // The "k" stands where the "p" of the extended pon stood.

@@ -11,7 +11,7 @@
 namespace paifu::conv {
 
 // A draw-list string: a chi, pon or daiminkan by `actor`.
-expected<mjai::Event, ConversionError> decode_draw_string(mjai::Seat actor, std::string_view text);
+expected<mjai::Event, Error> decode_draw_string(mjai::Seat actor, std::string_view text);
 
 // What a discard-list string becomes: one kakan or ankan, or a reach followed by its dahai.
 struct ReachDiscard {
@@ -20,6 +20,6 @@ struct ReachDiscard {
 };
 using DiscardCall = std::variant<mjai::Kakan, mjai::Ankan, ReachDiscard>;
 
-expected<DiscardCall, ConversionError> decode_discard_string(mjai::Seat actor, std::string_view text);
+expected<DiscardCall, Error> decode_discard_string(mjai::Seat actor, std::string_view text);
 
 }  // namespace paifu::conv

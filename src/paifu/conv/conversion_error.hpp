@@ -1,28 +1,28 @@
-// The kyoku converter's failure: a kind, plus what the kind carries.
+// The kyoku converter's failures: the core's Error at stage Replay, its number telling the kind.
 #pragma once
 
-#include <memory>
 #include <string>
 
-#include "paifu/mjai/event.hpp"
+#include "paifu/base/error.hpp"
 
 namespace paifu::conv {
 
 enum class ConversionErrorKind {
-  InvalidCallString,         // carries the whole string
-  InvalidTile,               // carries the two characters
+  InvalidCallString,  // the detail is the whole string
+  InvalidTile,        // the detail is the two characters
   MarkerInDrawList,
-  UnexpectedCall,            // carries the call event
+  UnexpectedCall,  // the detail is the call event's mjai text
   DoraMarkersExhausted,
   MissingDraw,
   MissingDiscardAfterReach,
 };
 
-// Kept small: the replay passes results of this type around on every turn.
-struct ConversionError {
-  ConversionErrorKind kind;
-  std::string text;                           // InvalidCallString, InvalidTile
-  std::shared_ptr<const mjai::Event> call;    // UnexpectedCall
-};
+inline Error replay_error(ConversionErrorKind kind, std::string detail = {}) {
+  return Error{Stage::Replay, static_cast<int>(kind), std::move(detail)};
+}
+
+inline ConversionErrorKind replay_error_kind(const Error& error) {
+  return static_cast<ConversionErrorKind>(error.number);
+}
 
 }  // namespace paifu::conv

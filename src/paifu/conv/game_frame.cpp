@@ -1,10 +1,9 @@
-#include "paifu/conv/game_frame.hpp"
-
 #include "paifu/conv/kyoku.hpp"
+
 
 namespace paifu::conv {
 
-expected<std::vector<mjai::Event>, ConversionError> run_game_frame(GameLog&& game) {
+expected<std::vector<mjai::Event>, Error> run_game_frame(GameLog&& game) {
   std::size_t bound = 2;
   for (const PreparedKyoku& kyoku : game.kyokus) bound += kyoku_event_bound(kyoku);
   std::vector<mjai::Event> events;

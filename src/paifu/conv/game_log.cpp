@@ -27,7 +27,7 @@ std::optional<std::uint8_t> seat_of(const tenhou::JsonValue& element) {
   return std::nullopt;
 }
 
-expected<KyokuOutcome, InvalidLog> outcome_of(const std::vector<tenhou::ResultItem>& results) {
+expected<KyokuOutcome, Error> outcome_of(const std::vector<tenhou::ResultItem>& results) {
   const auto* first = results.empty() ? nullptr : std::get_if<tenhou::Label>(&results.front());
   if (first != nullptr && first->text == kWinLabel) {
     Win win;
@@ -36,10 +36,10 @@ expected<KyokuOutcome, InvalidLog> outcome_of(const std::vector<tenhou::ResultIt
       const auto* deltas = std::get_if<tenhou::Deltas>(&results[i]);
       const auto* details = std::get_if<tenhou::Details>(&results[i + 1]);
       if (deltas == nullptr || details == nullptr) continue;
-      if (details->elements.size() < 2) return unexpected(InvalidLog{});
+      if (details->elements.size() < 2) return unexpected(Error{Stage::Prepare, 0, "a win without its seats"});
       const auto actor = seat_of(details->elements[0]);
       const auto target = seat_of(details->elements[1]);
-      if (!actor || !target) return unexpected(InvalidLog{});
+      if (!actor || !target) return unexpected(Error{Stage::Prepare, 0, "a win whose seats are not seats"});
       win.entries.push_back(HoraEntry{deltas->values, *actor, *target});
     }
     return win;
@@ -53,9 +53,9 @@ expected<KyokuOutcome, InvalidLog> outcome_of(const std::vector<tenhou::ResultIt
 
 }  // namespace
 
-expected<GameLog, InvalidLog> prepare_game_log(tenhou::RawLog&& raw) {
+expected<GameLog, Error> prepare_game_log(tenhou::RawLog&& raw) {
   const std::string_view disp = raw.rule.disp;
-  if (is_three_player(disp)) return unexpected(InvalidLog{});
+  if (is_three_player(disp)) return unexpected(Error{Stage::Prepare, 0, "a three-player game"});
 
   GameLog game;
   game.kyoku_first = kyoku_first_of(disp);

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include "paifu/base/error.hpp"
 #include "paifu/base/expected.hpp"
 #include <string>
 #include <variant>
@@ -45,10 +46,7 @@ struct GameLog {
   std::vector<PreparedKyoku> kyokus;
 };
 
-// The one way preparation fails: reported to callers as "invalid log".
-struct InvalidLog {};
-
-// Refuses three-player games, derives kyoku_first and aka_flag, and reduces each result list.
-expected<GameLog, InvalidLog> prepare_game_log(tenhou::RawLog&& raw);
+// Refuses (at stage Prepare) three-player games and wins without their seats; derives kyoku_first and aka_flag, and reduces each result list.
+expected<GameLog, Error> prepare_game_log(tenhou::RawLog&& raw);
 
 }  // namespace paifu::conv

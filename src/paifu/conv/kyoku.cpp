@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "paifu/conv/calls.hpp"
-#include "paifu/conv/kyoku_replay.hpp"
 
 namespace paifu::conv {
 namespace {
@@ -15,7 +14,7 @@ namespace {
 using mjai::Event;
 using mjai::Seat;
 
-expected<void, ConversionError> decode_draws(Seat seat, const std::vector<tenhou::ActionItem>& items,
+expected<void, Error> decode_draws(Seat seat, const std::vector<tenhou::ActionItem>& items,
                                                   std::vector<Event>& out) {
   out.reserve(items.size());
   for (const tenhou::ActionItem& item : items) {
@@ -26,13 +25,13 @@ expected<void, ConversionError> decode_draws(Seat seat, const std::vector<tenhou
       if (!event) return unexpected(std::move(event.error()));
       out.push_back(std::move(*event));
     } else {
-      return unexpected(ConversionError{ConversionErrorKind::MarkerInDrawList, {}, {}});
+      return unexpected(replay_error(ConversionErrorKind::MarkerInDrawList));
     }
   }
   return {};
 }
 
-expected<void, ConversionError> decode_discards(Seat seat, const std::vector<tenhou::ActionItem>& items,
+expected<void, Error> decode_discards(Seat seat, const std::vector<tenhou::ActionItem>& items,
                                                      std::vector<Event>& out) {
   out.reserve(items.size() + 2);  // a reach adds one event
   for (const tenhou::ActionItem& item : items) {
@@ -92,7 +91,7 @@ void pair_with_draws(std::vector<Event>& discards, const std::vector<Event>& dra
 
 }  // namespace
 
-expected<SeatEvents, ConversionError> build_seat_events(const PreparedKyoku& kyoku) {
+expected<SeatEvents, Error> build_seat_events(const PreparedKyoku& kyoku) {
   SeatEvents seats;
   for (Seat seat = 0; seat < 4; ++seat) {
     if (auto ok = decode_draws(seat, kyoku.draws[seat], seats.draws[seat]); !ok) {
@@ -106,13 +105,13 @@ expected<SeatEvents, ConversionError> build_seat_events(const PreparedKyoku& kyo
   return seats;
 }
 
-expected<void, ConversionError> append_kyoku_events(const PreparedKyoku& kyoku, std::vector<Event>& events) {
+expected<void, Error> append_kyoku_events(const PreparedKyoku& kyoku, std::vector<Event>& events) {
   auto seats = build_seat_events(kyoku);
   if (!seats) return unexpected(std::move(seats.error()));
   return replay_kyoku(kyoku, *seats, events);
 }
 
-expected<std::vector<Event>, ConversionError> convert_kyoku(const PreparedKyoku& kyoku) {
+expected<std::vector<Event>, Error> convert_kyoku(const PreparedKyoku& kyoku) {
   std::vector<Event> events;
   events.reserve(kyoku_event_bound(kyoku));
   if (auto ok = append_kyoku_events(kyoku, events); !ok) return unexpected(std::move(ok.error()));

@@ -1,24 +1,49 @@
-// Replaying one kyoku into its mjai events.
+// Replaying a game into its mjai events: the game frame, each kyoku's per-seat lists, and the
+// replay that interleaves them.
 #pragma once
 
-#include "paifu/base/expected.hpp"
+#include <array>
+#include <cstddef>
 #include <vector>
 
+#include "paifu/base/error.hpp"
+#include "paifu/base/expected.hpp"
 #include "paifu/conv/conversion_error.hpp"
 #include "paifu/conv/game_log.hpp"
 #include "paifu/mjai/event.hpp"
 
 namespace paifu::conv {
 
+// The whole game as one event list, from start_game to end_game.
+expected<std::vector<mjai::Event>, Error> run_game_frame(GameLog&& game);
+
 // The events of one kyoku, from its start_kyoku to its end_kyoku.
-expected<std::vector<mjai::Event>, ConversionError> convert_kyoku(const PreparedKyoku& kyoku);
+expected<std::vector<mjai::Event>, Error> convert_kyoku(const PreparedKyoku& kyoku);
 
 // The same events, appended to `events` (the game's list, so nothing is moved twice). On
 // failure `events` may hold part of the kyoku; the caller drops the list.
-expected<void, ConversionError> append_kyoku_events(const PreparedKyoku& kyoku, std::vector<mjai::Event>& events);
+expected<void, Error> append_kyoku_events(const PreparedKyoku& kyoku, std::vector<mjai::Event>& events);
 
 // A bound on the number of events of a kyoku, for reserving room.
 std::size_t kyoku_event_bound(const PreparedKyoku& kyoku);
+
+// Each seat's decoded lists. A draw list holds only tsumo, chi, pon and daiminkan events; a
+// discard list only dahai, reach, kakan and ankan events, every reach directly followed by its
+// dahai. All events of a seat's lists have that seat as actor.
+struct SeatEvents {
+  std::array<std::vector<mjai::Event>, 4> draws;
+  std::array<std::vector<mjai::Event>, 4> discards;
+};
+
+// Decodes every seat's draw and discard lists, then pairs each seat's tsumogiri discards with the
+// tiles it drew and drops the hidden-tile fillers that stand opposite its calls.
+expected<SeatEvents, Error> build_seat_events(const PreparedKyoku& kyoku);
+
+// Appends start_kyoku, the seats' lists interleaved into the play, and the result to `events`.
+// On failure `events` may hold part of the kyoku; the caller drops it. Throws InternalFault
+// when `seats` breaks the layout described at SeatEvents.
+expected<void, Error> replay_kyoku(const PreparedKyoku& kyoku, const SeatEvents& seats,
+                                   std::vector<mjai::Event>& events);
 
 // Appends the hora or ryukyoku events of the kyoku's outcome, then end_kyoku.
 void append_kyoku_result(std::vector<mjai::Event>& events, const PreparedKyoku& kyoku);

@@ -2,7 +2,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <string>
 #include <optional>
 #include <source_location>
 #include <utility>
@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "paifu/conv/kyoku.hpp"
-#include "paifu/conv/kyoku_replay.hpp"
 #include "paifu/base/internal_fault.hpp"
+#include "paifu/mjai/encode.hpp"
 
 namespace paifu::conv {
 namespace {
@@ -43,6 +43,13 @@ std::optional<CallClaim> call_claim(const Event& event) {
   return std::nullopt;
 }
 
+// The call a failure names, as its mjai text.
+std::string call_text(const Event& call) {
+  std::string text;
+  (void)mjai::encode_event(call, text);
+  return text;
+}
+
 [[noreturn]] void broken_layout(const char* what,
                                std::source_location where = std::source_location::current()) {
   internal_fault(what, where);
@@ -67,7 +74,7 @@ class Replay {
     }
   }
 
-  expected<void, ConversionError> run() {
+  expected<void, Error> run() {
     if (auto ok = start_kyoku(); !ok) return ok;
     if (auto ok = play(); !ok) return ok;
     append_kyoku_result(events_, kyoku_);
@@ -75,10 +82,10 @@ class Replay {
   }
 
  private:
-  using Status = expected<void, ConversionError>;
+  using Status = expected<void, Error>;
 
-  static unexpected<ConversionError> fail(ConversionErrorKind kind) {
-    return unexpected(ConversionError{kind, {}, {}});
+  static unexpected<Error> fail(ConversionErrorKind kind) {
+    return unexpected(replay_error(kind));
   }
 
   Status start_kyoku() {
@@ -115,13 +122,13 @@ class Replay {
 
   // The next draw event of `seat`; a call must claim the most recent discard, and before any
   // discard only a call on the hidden tile passes.
-  expected<const Event*, ConversionError> take_draw(Seat seat) {
+  expected<const Event*, Error> take_draw(Seat seat) {
     if (!draws_left(seat)) return fail(ConversionErrorKind::MissingDraw);
     const Event& event = seats_.draws[seat][draw_cursor_[seat]++];
     if (const auto claim = call_claim(event)) {
       const bool claims_last = claim->pai == last_discard_tile_ &&
                                (!discard_seen_ || (claim->target == last_discarder_ && last_discarder_ != seat));
-      if (!claims_last) return unexpected(ConversionError{ConversionErrorKind::UnexpectedCall, {}, std::make_shared<const Event>(event)});
+      if (!claims_last) return unexpected(replay_error(ConversionErrorKind::UnexpectedCall, call_text(event)));
     }
     return &event;
   }
@@ -215,77 +222,93 @@ class Replay {
   Status play() {
     for (;;) {
       const Seat seat = current_seat_;
-      auto taken = take_draw(seat);
-      if (!taken) return unexpected(std::move(taken.error()));
-      const Event& drawn = **taken;
-      if (reach_pending_) events_.emplace_back(mjai::ReachAccepted{reach_declarer_});
-      Status drawn_ok;
-      switch (drawn.kind()) {
-        case EventKind::Tsumo: drawn_ok = emit_tsumo(drawn); break;
-        case EventKind::Chi:
-        case EventKind::Pon: events_.push_back(drawn); break;
-        case EventKind::Daiminkan: drawn_ok = play_daiminkan(seat, drawn); break;
-        default: broken_layout("a draw list holds an event that is not a draw or a call");
-      }
-      if (!drawn_ok) return drawn_ok;
-
-      // The seat lets a tile go; with nothing left to let go it won on its draw (or the kyoku
-      // was abandoned there).
+      if (auto drawn = play_draw(seat); !drawn) return drawn;
+      // With nothing left to let go the seat won on its draw (or the kyoku was abandoned there).
       if (!discards_left(seat)) return {};
-      const Event& let_go = take_discard(seat);
-      switch (let_go.kind()) {
-        case EventKind::Dahai:
-        case EventKind::Reach:
-        case EventKind::Kakan:
-        case EventKind::Ankan: break;
-        default: broken_layout("a discard list holds an event that is not a discard, reach or kan");
-      }
-      reach_pending_ = false;
-      // A kan's dora is owed until the next discard or closed kan; an added kan pushes it back
-      // to before its own replacement draw.
-      if (kan_dora_pending_) {
-        if (let_go.kind() == EventKind::Dahai || let_go.kind() == EventKind::Ankan) {
-          if (auto ok = emit_dora(); !ok) return ok;
-          kan_dora_pending_ = false;
-        } else if (let_go.kind() == EventKind::Kakan) {
-          early_dora_pending_ = true;
-        }
-      }
-      events_.push_back(let_go);
-      const Event* turn = &let_go;
-      if (let_go.kind() == EventKind::Reach) {
-        if (!discards_left(seat)) return fail(ConversionErrorKind::MissingDiscardAfterReach);
-        const Event& reach_dahai = take_discard(seat);
-        if (reach_dahai.kind() != EventKind::Dahai) broken_layout("a reach is not followed by its dahai");
-        events_.push_back(reach_dahai);
-        reach_pending_ = true;
-        reach_declarer_ = seat;
-        reached_[seat] = true;
-        turn = &reach_dahai;
-      }
-      const auto* dahai = turn->get_if<mjai::Dahai>();
-      if (dahai != nullptr) last_discard_tile_ = dahai->pai;
-
-      // Nobody draws any more: a win on this discard or kan, or an exhaustive draw. When the
-      // fourth reach of the kyoku aborts it, its stick is placed first.
+      auto turn = play_discard(seat);
+      if (!turn) return unexpected(std::move(turn.error()));
+      // Nobody draws any more: a win on this discard or kan, or an exhaustive draw.
       if (all_draws_used()) {
-        if (reach_pending_ && std::holds_alternative<NoWin>(kyoku_.outcome) && all_seats_reached()) {
-          events_.emplace_back(mjai::ReachAccepted{reach_declarer_});
-        }
+        place_fourth_reach_stick();
         return {};
       }
+      if (auto passed = pass_turn(seat, **turn); !passed) return passed;
+    }
+  }
 
-      switch (turn->kind()) {
-        case EventKind::Kakan: kan_dora_pending_ = true; break;
-        case EventKind::Ankan:
-          if (auto ok = emit_dora(); !ok) return ok;
-          break;
-        default:  // a dahai, alone or after its reach
-          current_seat_ = choose_next(seat, dahai->pai);
-          last_discarder_ = seat;
-          discard_seen_ = true;
-          break;
-      }
+  // The seat's next draw event, with the reach stick owed before it and what a kan draw brings.
+  Status play_draw(Seat seat) {
+    auto taken = take_draw(seat);
+    if (!taken) return unexpected(std::move(taken.error()));
+    const Event& drawn = **taken;
+    if (reach_pending_) events_.emplace_back(mjai::ReachAccepted{reach_declarer_});
+    switch (drawn.kind()) {
+      case EventKind::Tsumo: return emit_tsumo(drawn);
+      case EventKind::Chi:
+      case EventKind::Pon: events_.push_back(drawn); return {};
+      case EventKind::Daiminkan: return play_daiminkan(seat, drawn);
+      default: broken_layout("a draw list holds an event that is not a draw or a call");
+    }
+  }
+
+  // The seat's next discard-list event (a reach with its dahai); yields the event that ends the
+  // turn: the dahai, or the kan.
+  expected<const Event*, Error> play_discard(Seat seat) {
+    const Event& let_go = take_discard(seat);
+    switch (let_go.kind()) {
+      case EventKind::Dahai:
+      case EventKind::Reach:
+      case EventKind::Kakan:
+      case EventKind::Ankan: break;
+      default: broken_layout("a discard list holds an event that is not a discard, reach or kan");
+    }
+    reach_pending_ = false;
+    if (auto owed = settle_kan_dora(let_go); !owed) return unexpected(std::move(owed.error()));
+    events_.push_back(let_go);
+    const Event* turn = &let_go;
+    if (let_go.kind() == EventKind::Reach) {
+      if (!discards_left(seat)) return fail(ConversionErrorKind::MissingDiscardAfterReach);
+      const Event& reach_dahai = take_discard(seat);
+      if (reach_dahai.kind() != EventKind::Dahai) broken_layout("a reach is not followed by its dahai");
+      events_.push_back(reach_dahai);
+      reach_pending_ = true;
+      reach_declarer_ = seat;
+      reached_[seat] = true;
+      turn = &reach_dahai;
+    }
+    if (const auto* dahai = turn->get_if<mjai::Dahai>()) last_discard_tile_ = dahai->pai;
+    return turn;
+  }
+
+  // A kan's dora is owed until the next discard or closed kan; an added kan pushes it back to
+  // before its own replacement draw.
+  Status settle_kan_dora(const Event& let_go) {
+    if (!kan_dora_pending_) return {};
+    if (let_go.kind() == EventKind::Dahai || let_go.kind() == EventKind::Ankan) {
+      kan_dora_pending_ = false;
+      return emit_dora();
+    }
+    if (let_go.kind() == EventKind::Kakan) early_dora_pending_ = true;
+    return {};
+  }
+
+  // When the fourth reach of the kyoku aborts it, its stick is placed before the result.
+  void place_fourth_reach_stick() {
+    if (reach_pending_ && std::holds_alternative<NoWin>(kyoku_.outcome) && all_seats_reached()) {
+      events_.emplace_back(mjai::ReachAccepted{reach_declarer_});
+    }
+  }
+
+  // After a kan the same seat draws again; after a dahai the turn passes on.
+  Status pass_turn(Seat seat, const Event& turn) {
+    switch (turn.kind()) {
+      case EventKind::Kakan: kan_dora_pending_ = true; return {};
+      case EventKind::Ankan: return emit_dora();
+      default:  // a dahai, alone or after its reach
+        current_seat_ = choose_next(seat, turn.get_if<mjai::Dahai>()->pai);
+        last_discarder_ = seat;
+        discard_seen_ = true;
+        return {};
     }
   }
 
@@ -325,12 +348,12 @@ bool next_path(std::vector<bool>& taken) {
 // The rule that places ambiguous calls can guess wrong on a legal kyoku. A kyoku whose replay
 // fails is replayed again along the other choices, a bounded number of times; when none
 // reaches an end, the first try's failure stands.
-expected<void, ConversionError> replay_kyoku(const PreparedKyoku& kyoku, const SeatEvents& seats,
+expected<void, Error> replay_kyoku(const PreparedKyoku& kyoku, const SeatEvents& seats,
                                              std::vector<Event>& events) {
   constexpr int kMaxReplays = 64;
   const auto start = static_cast<std::ptrdiff_t>(events.size());
   std::vector<bool> script;
-  std::optional<ConversionError> first_failure;
+  std::optional<Error> first_failure;
   for (int replay = 0; replay < kMaxReplays; ++replay) {
     CallChoices choices{script, {}};
     auto played = Replay(kyoku, seats, events, choices).run();

@@ -1,17 +1,21 @@
 #include "paifu/conv/output.hpp"
 
 #include <fcntl.h>
-#include <unistd.h>
+#include <stdlib.h>
 
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <memory>
 #include <mutex>
+
+#include "paifu/base/file_io.hpp"
 
 namespace paifu::conv {
 namespace {
 
-int real_open(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
-
 constexpr int kStdoutFd = 1;
+constexpr char kLineFeed = '\n';
 
 // Serialises this process's writers of standard output, so a line is never split.
 std::mutex& stdout_mutex() {
@@ -19,69 +23,72 @@ std::mutex& stdout_mutex() {
   return mutex;
 }
 
-// Writes the line and its line feed completely: partial writes are continued, interrupted
-// ones retried. False on the first other failure.
-bool write_line(const SystemCalls& sys, int fd, const std::string& line) {
-  static constexpr char kLineFeed = '\n';
-  iovec parts[2] = {{const_cast<char*>(line.data()), line.size()}, {const_cast<char*>(&kLineFeed), 1}};
-  iovec* next = parts;
-  int count = 2;
-  if (next->iov_len == 0) {
-    ++next;
-    --count;
+Error failure(Stage stage) { return Error{stage, errno, {}}; }
+
+// Each line and its line feed, as parts of one write.
+std::vector<iovec> line_parts(const std::vector<std::string>& lines) {
+  std::vector<iovec> parts;
+  parts.reserve(lines.size() * 2);
+  for (const std::string& line : lines) {
+    parts.push_back({const_cast<char*>(line.data()), line.size()});
+    parts.push_back({const_cast<char*>(&kLineFeed), 1});
   }
-  while (count > 0) {
-    const ssize_t written = sys.writev(fd, next, count);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (written == 0) return false;  // no progress: treat as a failed write rather than spin
-    auto left = static_cast<size_t>(written);
-    while (count > 0 && left >= next->iov_len) {
-      left -= next->iov_len;
-      ++next;
-      --count;
-    }
-    if (count > 0) {
-      next->iov_base = static_cast<char*>(next->iov_base) + left;
-      next->iov_len -= left;
-    }
-  }
-  return true;
+  return parts;
 }
 
-class FileDescriptor {
- public:
-  FileDescriptor(const SystemCalls& sys, int fd) : sys_(sys), fd_(fd) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() { sys_.close(fd_); }  // a failed close loses nothing we could report
-  int get() const { return fd_; }
+expected<void, Error> write_stdout(const std::vector<std::string>& lines, const SystemCalls& sys) {
+  for (const std::string& line : lines) {
+    iovec parts[2] = {{const_cast<char*>(line.data()), line.size()}, {const_cast<char*>(&kLineFeed), 1}};
+    const std::lock_guard lock(stdout_mutex());
+    if (!write_fully(sys, kStdoutFd, parts)) return unexpected(failure(Stage::Write));
+  }
+  return {};
+}
 
- private:
-  const SystemCalls& sys_;
-  int fd_;
-};
+// Writes and closes; a failed close is a failed write (a late error on a network file system).
+expected<void, Error> fill(const SystemCalls& sys, FileDescriptor& file, const std::vector<std::string>& lines) {
+  std::vector<iovec> parts = line_parts(lines);
+  if (!write_fully(sys, file.get(), parts)) {
+    const Error error = failure(Stage::Write);
+    (void)file.close();
+    return unexpected(error);
+  }
+  if (!file.close()) return unexpected(failure(Stage::Write));
+  return {};
+}
+
+expected<void, Error> write_directly(const std::vector<std::string>& lines, const std::string& path,
+                                     const SystemCalls& sys) {
+  const int fd = open_retrying(sys, path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return unexpected(failure(Stage::Create));
+  FileDescriptor file(sys, fd);
+  return fill(sys, file, lines);
+}
+
+// The file the lines should finally be in: `path` itself, or the file a symbolic link names.
+// Empty when the path names something that is not a regular file (nor nothing yet).
+std::string regular_target(const std::string& path, const SystemCalls& sys) {
+  struct stat status {};
+  if (sys.stat(path.c_str(), &status) != 0) return errno == ENOENT ? path : std::string();
+  if (!S_ISREG(status.st_mode)) return {};
+  const std::unique_ptr<char, decltype(&::free)> resolved(sys.realpath(path.c_str(), nullptr), ::free);
+  return resolved ? std::string(resolved.get()) : path;
+}
+
+expected<void, Error> write_atomically(const std::vector<std::string>& lines, const std::string& target,
+                                       const SystemCalls& sys) {
+  auto seed = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+  std::string temporary;
+  const int fd = create_temporary(sys, target, temporary, seed);
+  if (fd < 0) return unexpected(failure(Stage::Create));
+  FileDescriptor file(sys, fd);
+  auto filled = fill(sys, file, lines);
+  if (filled && sys.rename(temporary.c_str(), target.c_str()) != 0) filled = unexpected(failure(Stage::Create));
+  if (!filled) sys.unlink(temporary.c_str());
+  return filled;
+}
 
 }  // namespace
-
-expected<std::vector<std::string>, mjai::EncodeError> encode_all(const std::vector<mjai::Event>& events) {
-  std::vector<std::string> lines;
-  lines.reserve(events.size());
-  for (const mjai::Event& event : events) {
-    std::string line;
-    line.reserve(128);
-    if (auto encoded = mjai::encode_event(event, line); !encoded) return unexpected(encoded.error());
-    lines.push_back(std::move(line));
-  }
-  return lines;
-}
-
-const SystemCalls& real_system_calls() {
-  static const SystemCalls calls{real_open, ::close, ::read, ::writev, ::fstat};
-  return calls;
-}
 
 bool is_stdout_path(std::string_view path) {
   if (!path.starts_with('-')) return false;
@@ -99,29 +106,23 @@ bool is_stdout_path(std::string_view path) {
   return true;
 }
 
-expected<void, OutputError> deliver_lines(const std::vector<std::string>& lines, std::string_view path,
-                                               const SystemCalls& sys) {
-  if (is_stdout_path(path)) {
-    for (const std::string& line : lines) {
-      const std::lock_guard lock(stdout_mutex());
-      if (!write_line(sys, kStdoutFd, line)) return unexpected(OutputError::WriteFailed);
-    }
-    return {};
-  }
-
-  // A path with a NUL byte cannot name a file.
-  if (path.find('\0') != std::string_view::npos) return unexpected(OutputError::CreateFailed);
+expected<void, Error> deliver_lines(const std::vector<std::string>& lines, std::string_view path,
+                                    const SystemCalls& sys) {
+  if (is_stdout_path(path)) return write_stdout(lines, sys);
+  // A path with a NUL byte cannot name a file, nor can the empty path.
+  if (path.empty() || path.find('\0') != std::string_view::npos) return unexpected(Error{Stage::Create, ENOENT, {}});
   const std::string c_path(path);
-  int fd;
-  do {
-    fd = sys.open(c_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return unexpected(OutputError::CreateFailed);
-  const FileDescriptor file(sys, fd);
-  for (const std::string& line : lines) {
-    if (!write_line(sys, file.get(), line)) return unexpected(OutputError::WriteFailed);
+  const std::string target = regular_target(c_path, sys);
+  if (target.empty()) return write_directly(lines, c_path, sys);
+  auto written = write_atomically(lines, target, sys);
+  // Where no temporary may be made beside it (a directory without write permission), an
+  // existing file is still rewritten in place.
+  const int error = written ? 0 : written.error().number;
+  if (!written && written.error().stage == Stage::Create && (error == EACCES || error == EPERM)) {
+    struct stat status {};
+    if (sys.stat(c_path.c_str(), &status) == 0) return write_directly(lines, c_path, sys);
   }
-  return {};
+  return written;
 }
 
 }  // namespace paifu::conv

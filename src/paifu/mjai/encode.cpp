@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <string_view>
 #include <type_traits>
+#include <utility>
+#include <vector>
 
 namespace paifu::mjai {
 namespace {
@@ -308,8 +310,8 @@ struct FieldWriter {
 
 }  // namespace
 
-expected<void, EncodeError> encode_event(const Event& event, std::string& out) {
-  if (event.value.valueless_by_exception()) return unexpected(EncodeError{});
+expected<void, Error> encode_event(const Event& event, std::string& out) {
+  if (event.value.valueless_by_exception()) return unexpected(Error{Stage::Encode, 0, "an event without a text"});
   const std::size_t start = out.size();
   bool written = false;
   bool outgrown = false;
@@ -325,8 +327,20 @@ expected<void, EncodeError> encode_event(const Event& event, std::string& out) {
   });
   // Checked outside the resize: an exception may not leave its callback.
   if (outgrown) internal_fault("an event outgrew the room reserved for its kind");
-  if (!written) return unexpected(EncodeError{});
+  if (!written) return unexpected(Error{Stage::Encode, 0, "an event without a text"});
   return {};
+}
+
+expected<std::vector<std::string>, Error> encode_all(const std::vector<Event>& events) {
+  std::vector<std::string> lines;
+  lines.reserve(events.size());
+  for (const Event& event : events) {
+    std::string line;
+    line.reserve(128);
+    if (auto encoded = encode_event(event, line); !encoded) return unexpected(std::move(encoded.error()));
+    lines.push_back(std::move(line));
+  }
+  return lines;
 }
 
 }  // namespace paifu::mjai

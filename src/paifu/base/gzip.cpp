@@ -1,21 +1,17 @@
-#include "cli/gzip.hpp"
+#include "paifu/base/gzip.hpp"
 
 #include <libdeflate.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <new>
 #include <stdexcept>
 
-namespace paifu::cli {
+namespace paifu {
 namespace {
 
-conv::ConversionFailure decompress_failure(std::string_view why) {
-  std::string message = "failed to decompress gzip log (";
-  message += why;
-  message += ')';
-  return {conv::ExceptionClass::OSError, std::move(message)};
-}
+Error decompress_failure(int number) { return Error{Stage::Decode, number, {}}; }
 
 // The size the member's trailer claims (modulo 4 GiB): a first guess for the output buffer.
 std::size_t claimed_size(std::string_view in) {
@@ -23,12 +19,6 @@ std::size_t claimed_size(std::string_view in) {
   const auto* tail = reinterpret_cast<const unsigned char*>(in.data() + in.size() - 4);
   return std::size_t{tail[0]} | std::size_t{tail[1]} << 8 | std::size_t{tail[2]} << 16 |
          std::size_t{tail[3]} << 24;
-}
-
-std::string size_text(std::size_t bytes) {
-  constexpr std::size_t kMiB = std::size_t{1} << 20;
-  if (bytes % kMiB == 0) return std::to_string(bytes / kMiB) + " MiB";
-  return std::to_string(bytes) + " bytes";
 }
 
 }  // namespace
@@ -40,9 +30,9 @@ GzipCodec::~GzipCodec() {
   libdeflate_free_decompressor(decompressor_);
 }
 
-expected<void, conv::ConversionFailure> GzipCodec::decompress(std::string_view in, std::string& out,
+expected<void, Error> GzipCodec::decompress(std::string_view in, std::string& out,
                                                               std::size_t limit) {
-  if (in.empty()) return unexpected(decompress_failure("empty file"));
+  if (in.empty()) return unexpected(decompress_failure(ENODATA));
   if (decompressor_ == nullptr && (decompressor_ = libdeflate_alloc_decompressor()) == nullptr) {
     throw std::bad_alloc();
   }
@@ -58,11 +48,11 @@ expected<void, conv::ConversionFailure> GzipCodec::decompress(std::string_view i
         libdeflate_gzip_decompress_ex(decompressor_, in.data() + read, in.size() - read, out.data() + used,
                                       out.size() - used, &in_used, &out_used);
     if (result == LIBDEFLATE_INSUFFICIENT_SPACE) {
-      if (out.size() >= limit) return unexpected(decompress_failure("larger than " + size_text(limit)));
+      if (out.size() >= limit) return unexpected(decompress_failure(EFBIG));
       out.resize(std::min(out.size() * 2, limit));
       continue;
     }
-    if (result != LIBDEFLATE_SUCCESS) return unexpected(decompress_failure("corrupt or truncated data"));
+    if (result != LIBDEFLATE_SUCCESS) return unexpected(decompress_failure(EBADMSG));
     read += in_used;
     used += out_used;
   }
@@ -83,4 +73,6 @@ void GzipCodec::compress(std::string_view in, std::string& out) {
 
 bool is_gzip_name(std::string_view path) { return path.ends_with(".gz"); }
 
-}  // namespace paifu::cli
+bool has_gzip_magic(std::string_view bytes) { return bytes.starts_with("\x1f\x8b"); }
+
+}  // namespace paifu

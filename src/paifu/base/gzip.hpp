@@ -5,17 +5,14 @@
 #include <string>
 #include <string_view>
 
-#include "paifu/conv/convert.hpp"
+#include "paifu/base/error.hpp"
 #include "paifu/base/expected.hpp"
+#include "paifu/base/file_io.hpp"
 
 struct libdeflate_compressor;
 struct libdeflate_decompressor;
 
-namespace paifu::cli {
-
-// A decompressed log larger than this is refused: real logs are tens of kilobytes, and a
-// small file must not be able to claim gigabytes of memory.
-inline constexpr std::size_t kMaxLogBytes = std::size_t{64} << 20;
+namespace paifu {
 
 // One worker's compressor and decompressor, each made on first use and kept for every file
 // the worker handles.
@@ -26,10 +23,10 @@ class GzipCodec {
   GzipCodec& operator=(const GzipCodec&) = delete;
   ~GzipCodec();
 
-  // Replaces `out` with the decompressed contents of every gzip member of `in`. Corrupt or
-  // truncated data, and text beyond `limit`, fail as OSError "failed to decompress gzip log
-  // (...)".
-  expected<void, conv::ConversionFailure> decompress(std::string_view in, std::string& out,
+  // Replaces `out` with the decompressed contents of every gzip member of `in`. Fails at stage
+  // Decode: ENODATA for empty input, EFBIG for text beyond `limit`, EBADMSG for corrupt or
+  // truncated data.
+  expected<void, Error> decompress(std::string_view in, std::string& out,
                                                      std::size_t limit = kMaxLogBytes);
 
   // Replaces `out` with one gzip member holding `in`.
@@ -44,4 +41,7 @@ class GzipCodec {
 // True when the name ends in ".gz": such logs are read through gzip.
 bool is_gzip_name(std::string_view path);
 
-}  // namespace paifu::cli
+// True when the bytes begin as a gzip member does.
+bool has_gzip_magic(std::string_view bytes);
+
+}  // namespace paifu

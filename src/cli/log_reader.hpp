@@ -1,0 +1,30 @@
+// Reading and converting one log file for the command, through gzip when its name ends in
+// ".gz"; the buffers and the codec are kept from log to log.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "paifu/base/error.hpp"
+#include "paifu/base/expected.hpp"
+#include "paifu/base/gzip.hpp"
+#include "paifu/base/system_calls.hpp"
+#include "paifu/conv/convert.hpp"
+
+namespace paifu::cli {
+
+class LogReader {
+ public:
+  explicit LogReader(int gzip_level = 6) : codec_(gzip_level) {}
+
+  expected<conv::Lines, Error> convert(const std::string& path, const SystemCalls& sys);
+  // The bytes the last convert read from the file, compressed or not.
+  std::uint64_t bytes_read() const { return input_.size(); }
+  GzipCodec& codec() { return codec_; }
+
+ private:
+  GzipCodec codec_;
+  std::string input_, text_;
+};
+
+}  // namespace paifu::cli

@@ -1,0 +1,27 @@
+// The fixed messages that the front ends give for a failed conversion.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "paifu/base/error.hpp"
+
+namespace paifu::conv {
+
+// The label a format's messages name it by ("tenhou.net/6").
+inline constexpr std::string_view kTenhouLabel = "tenhou.net/6";
+
+// The paths a message may name.
+struct FailurePaths {
+  std::string_view input;
+  std::string_view output;
+};
+
+// The message of a failed conversion, e.g. `failed to open tenhou.net/6 log file "PATH"`. The
+// error's detail is never part of it.
+std::string failure_message(const Error& error, const FailurePaths& paths);
+
+// The system's text for an error number, then " (os error N)".
+std::string os_error_description(int error);
+
+}  // namespace paifu::conv
