@@ -12,6 +12,8 @@
 
 #include "cli/atomic_output.hpp"
 #include "cli/dataset_plan.hpp"
+#include "cli/dataset_run.hpp"
+#include "paifu/base/internal_fault.hpp"
 #include "paifu/base/gzip.hpp"
 #include "cli/report.hpp"
 #include "test_files.hpp"
@@ -357,6 +359,33 @@ void AtomicOutput::write_numbered_lines(const std::string& name) {
   AtomicWriter writer(WriteSettings{}, slot_, fs_, 1);
   ASSERT_TRUE(writer.write((dir_ / name).string(), parts)) << name;
   EXPECT_EQ(read_file(dir_ / name), expected) << name;
+}
+
+// A fault inside one log's conversion fails that log alone; the others convert.
+TEST(DatasetRun, EachLogHasItsOwnFaultBarrier) {
+  static SystemCalls io = real_system_calls();
+  io.open = [](const char* path, int flags, mode_t mode) {
+    const std::string_view name(path);
+    if (name.ends_with("oom.json")) throw std::bad_alloc();
+    if (name.ends_with("bug.json")) internal_fault("a broken invariant");
+    return ::open(path, flags, mode);
+  };
+  FileSystem fs = real_file_system();
+  fs.io = &io;
+  const TempDir dir;
+  const std::string log = (fs::path(PAIFU_SAMPLES_DIR) / "real_001.json").string();
+  const std::vector<Job> jobs = {{"in/oom.json", (dir / "oom.mjson").string(), {}},
+                                 {"in/bug.json", (dir / "bug.mjson").string(), {}},
+                                 {log, (dir / "good.mjson").string(), {}}};
+  std::string report;
+  const RunResult result = run_dataset(jobs, RunSettings{}, [&](std::string_view text) { report += text; }, fs);
+  EXPECT_EQ(result.tally.failed, 2u);
+  EXPECT_EQ(result.tally.converted, 1u);
+  EXPECT_TRUE(report.starts_with("in/oom.json: MemoryError: out of memory\n"
+                                 "in/bug.json: PanicException: internal fault at "))
+      << report;
+  EXPECT_NE(report.find(": a broken invariant\n"), std::string::npos) << report;
+  EXPECT_TRUE(fs::exists(dir / "good.mjson"));
 }
 
 TEST(Report, LinesForTheUser) {

@@ -158,7 +158,8 @@ TEST_F(Dataset, FailuresAreReportedInOrderAndTheOthersConvert) {
   fs::resize_file(in() / "2019" / "01" / "g-huge.json",
                   (std::uintmax_t{64} << 20) + 1);  // sparse: no disk used
   const fs::path missing = dir_ / "missing.json";
-  const auto result = run_paifu({in().string(), missing.string(), "-o", out().string(), "-j", "2"});
+  const auto result =
+      run_paifu({in().string(), missing.string(), "/dev/zero", "-o", out().string(), "-j", "2"});  // endless
   EXPECT_EQ(result.status, 1);
   const std::string base = (in() / "2019" / "01").string() + "/";
   const std::string failures =
@@ -169,10 +170,11 @@ TEST_F(Dataset, FailuresAreReportedInOrderAndTheOthersConvert) {
       "e-not-a-log.json.gz: JsonParsingError: failed to parse tenhou.net/6 log\n" + base +
       "f-empty.json.gz: OSError: failed to decompress gzip log (empty file)\n" + base +
       "g-huge.json: OSError: log file larger than 64 MiB\n" + missing.string() +
-      ": FileNotFoundError: failed to open tenhou.net/6 log file \"" + missing.string() + "\"\n";
+      ": FileNotFoundError: failed to open tenhou.net/6 log file \"" + missing.string() + "\"\n" +
+      "/dev/zero: OSError: log file larger than 64 MiB\n";
   EXPECT_EQ(without_last_line(result.err), failures);
   EXPECT_TRUE(last_line(result.err)
-                  .starts_with("paifu: " + std::to_string(logs_.size()) + " converted, 8 failed, 0 skipped;"))
+                  .starts_with("paifu: " + std::to_string(logs_.size()) + " converted, 9 failed, 0 skipped;"))
       << result.err;
   EXPECT_EQ(tree_contents(out()), expected_);  // nothing of the failed logs
 }
@@ -261,6 +263,7 @@ TEST(Command, UsageErrorsExitWithTwo) {
       {log, log, log},      // several inputs need -o
       {PAIFU_SAMPLES_DIR},  // so does a directory
       {log, "--no-such-option"},
+      {log, "-o", ""},  // an empty directory name
   };
   for (const auto& args : usages) {
     const auto result = run_paifu(args);
@@ -300,7 +303,8 @@ TEST(Command, AnInterruptedRunLeavesOnlyCompleteOutputs) {
     std::vector<int> signals;
   };
   for (const Case& c :
-       {Case{"SIGTERM", {SIGTERM}}, Case{"SIGINT twice", {SIGINT, SIGINT}}, Case{"crash", {SIGSEGV}}}) {
+       {Case{"SIGTERM", {SIGTERM}}, Case{"SIGHUP", {SIGHUP}}, Case{"SIGQUIT", {SIGQUIT}},
+        Case{"SIGINT twice", {SIGINT, SIGINT}}, Case{"crash", {SIGSEGV}}}) {
     const TempDir dir;
     // Many hard links to the logs: a dataset that takes seconds, made in milliseconds.
     std::map<std::string, std::string> expected_by_log;

@@ -33,7 +33,7 @@ constexpr const char* kFooter =
     "  paifu logs -o /mnt/nfs/out --fsync         outputs on the device before they appear\n"
     "\n"
     "Exit status: 0 when every log converted (or was skipped), 1 when any failed, 2 on a usage\n"
-    "error, 128+N when stopped by signal N (SIGINT, SIGTERM: the logs in flight finish first).";
+    "error, 128+N when stopped by signal N (SIGINT, SIGTERM, SIGHUP, SIGQUIT: the logs in flight finish first).";
 
 // Option descriptions start at this column; they are wrapped to end by kHelpWidth.
 constexpr std::size_t kDescriptionColumn = 30;
@@ -113,6 +113,10 @@ std::variant<Command, int> parse_command_line(int argc, const char* const* argv,
       err << option << " needs -o OUTDIR\nRun with --help for more information.\n";
       return kExitUsage;
     }
+  }
+  if (command.output_dir && command.output_dir->empty()) {
+    err << "-o needs a directory name, not an empty one\nRun with --help for more information.\n";
+    return kExitUsage;
   }
   if (app.count("--gzip-level") > 0 && !command.gzip) {
     err << "--gzip-level needs --gzip\nRun with --help for more information.\n";

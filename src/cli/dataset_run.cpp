@@ -94,6 +94,15 @@ class LogWorker {
   std::string joined_, compressed_;
 };
 
+// A fault while converting one log fails that log alone; the run goes on.
+Outcome handle_in_barrier(LogWorker& worker, const Job& job) {
+  try {
+    return worker.handle(job);
+  } catch (...) {
+    return failed(current_fault_failure());
+  }
+}
+
 class Run {
  public:
   Run(const std::vector<Job>& jobs, const RunSettings& settings, const ReportSink& report,
@@ -134,7 +143,7 @@ class Run {
   void work(std::size_t index) {
     LogWorker worker(settings_, fs_, index, seed_ + index * 0x9E3779B97F4A7C15u);
     while (const auto job = take_job()) {
-      Outcome outcome = worker.handle(jobs_[*job]);
+      Outcome outcome = handle_in_barrier(worker, jobs_[*job]);
       const std::lock_guard lock(mutex_);
       const bool failure = outcome.kind == Outcome::Kind::Failed;
       if (failure && settings_.fail_fast) stopped_ = true;

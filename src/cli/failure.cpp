@@ -1,6 +1,9 @@
 #include "cli/failure.hpp"
 
 #include <cerrno>
+#include <new>
+
+#include "paifu/base/internal_fault.hpp"
 
 namespace paifu::cli {
 
@@ -21,6 +24,16 @@ std::string_view os_error_class(int error) {
     case ETIMEDOUT: return "TimeoutError";
     case EINTR: return "InterruptedError";
     default: return "OSError";
+  }
+}
+
+Failure current_fault_failure() {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    return {"MemoryError", "out of memory"};
+  } catch (...) {
+    return {"PanicException", describe_current_fault().diagnostic()};
   }
 }
 

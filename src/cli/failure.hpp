@@ -19,6 +19,10 @@ struct Failure {
 // The class of a system failure by the kind of its error number, as Python names them.
 std::string_view os_error_class(int error);
 
+// What an exception caught while converting one log is reported as: MemoryError when memory
+// ran out, otherwise PanicException with the fault's diagnostic. Call only inside a catch block.
+Failure current_fault_failure();
+
 // The class and message of a failed conversion.
 Failure conversion_failure(const Error& error, const conv::FailurePaths& paths);
 

@@ -13,6 +13,9 @@
 namespace paifu::cli {
 namespace {
 
+// The signals that ask a run to stop: an interrupt, a termination, a closed terminal, a quit.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
 // One worker's temporary, guarded by a sequence count: odd while the worker creates or
 // forgets its temporary, even when the recorded path (possibly empty) is settled.
 struct Slot {
@@ -111,8 +114,7 @@ void install(int signal_number, void (*handler)(int)) {
 sigset_t stop_signals() {
   sigset_t set;
   sigemptyset(&set);
-  sigaddset(&set, SIGINT);
-  sigaddset(&set, SIGTERM);
+  for (int signal_number : kStopSignals) sigaddset(&set, signal_number);
   return set;
 }
 
@@ -129,7 +131,7 @@ void install_interrupt_handlers(std::size_t slots) {
     g_slots = new Slot[slots];  // NOLINT: lives as long as the process
     g_slot_count = slots;
   }
-  for (int signal_number : {SIGINT, SIGTERM}) install(signal_number, on_stop_signal);
+  for (int signal_number : kStopSignals) install(signal_number, on_stop_signal);
   for (int signal_number : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT})
     install(signal_number, on_crash_signal);
   ::signal(SIGPIPE, SIG_IGN);

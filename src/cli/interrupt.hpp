@@ -1,4 +1,4 @@
-// Stopping a run cleanly. SIGINT and SIGTERM ask the run to stop: no new file is started, the
+// Stopping a run cleanly. SIGINT, SIGTERM, SIGHUP and SIGQUIT ask the run to stop: no new file is started, the
 // files in flight finish, and the process exits with 128 + the signal's number. A second such
 // signal, or a crash (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT), removes the temporaries still
 // registered and ends the process at once. Either way no partial output is left behind.
@@ -18,7 +18,7 @@ void install_interrupt_handlers(std::size_t slots);
 // The signal that asked the run to stop, or 0.
 int stop_signal();
 
-// Blocks SIGINT and SIGTERM in this thread while alive. Threads started meanwhile keep the
+// Blocks the stop signals in this thread while alive. Threads started meanwhile keep the
 // block, so the stop signals are handled by the starting thread alone, never by a worker
 // in the middle of recording its temporary.
 class StopSignalsBlocked {

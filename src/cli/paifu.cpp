@@ -83,5 +83,10 @@ int main(int argc, char** argv) {
   auto parsed = cli::parse_command_line(argc, argv, std::cout, std::cerr);
   if (const int* status = std::get_if<int>(&parsed)) return *status;
   const cli::Command& command = std::get<cli::Command>(parsed);
-  return command.output_dir ? convert_dataset(command) : convert_one(command);
+  if (command.output_dir) return convert_dataset(command);
+  try {
+    return convert_one(command);
+  } catch (...) {
+    return report_failure(cli::current_fault_failure());
+  }
 }

@@ -27,6 +27,10 @@ std::string signal_name(int signal_number) {
       return "SIGINT";
     case SIGTERM:
       return "SIGTERM";
+    case SIGHUP:
+      return "SIGHUP";
+    case SIGQUIT:
+      return "SIGQUIT";
     default:
       return "signal " + std::to_string(signal_number);
   }

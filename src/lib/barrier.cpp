@@ -23,50 +23,12 @@ constexpr std::string_view kNoMessage = "internal fault with no message";
 bool g_fault_while_raising = false;
 #endif
 
-struct Fault {
-  std::string message;
-  std::optional<std::source_location> where;
-};
-
-Fault describe_current_fault() {
-  try {
-    throw;
-  } catch (const InternalFault& fault) {
-    return {fault.what(), fault.where()};
-  } catch (const std::exception& error) {
-    return {error.what(), std::nullopt};
-  } catch (...) {
-    return {std::string(kNoMessage), std::nullopt};
-  }
-}
+using Fault = FaultReport;
 
 // One write to file descriptor 2, so that the line is not interleaved with other output.
 void write_diagnostic(const Fault& fault) {
-  std::string line = "paifu: internal fault";
-  if (fault.where) {
-    line += " at ";
-    line += fault.where->file_name();
-    line += ':';
-    line += std::to_string(fault.where->line());
-    line += " in ";
-    line += fault.where->function_name();
-  }
-  line += ": ";
-  line += fault.message;
-  line += '\n';
+  const std::string line = "paifu: " + fault.diagnostic() + "\n";
   (void)!::write(STDERR_FILENO, line.data(), line.size());
-}
-
-PyObject* panic_exception_class() {
-  static PyObject* cached = nullptr;
-  if (cached) return cached;
-  PyObject* created = PyErr_NewExceptionWithDoc(
-      "_paifu.PanicException",
-      "An internal fault of the converter (a bug, not a bad log). Derived from BaseException so "
-      "that handlers for Exception do not hide it.",
-      PyExc_BaseException, nullptr);
-  if (!created) internal_fault("Failed to initialize new exception type.");
-  return keep_first(cached, created);
 }
 
 void raise_panic(const Fault& fault) {
@@ -81,6 +43,18 @@ void raise_panic(const Fault& fault) {
 }
 
 }  // namespace
+
+PyObject* panic_exception_class() {
+  static PyObject* cached = nullptr;
+  if (cached) return cached;
+  PyObject* created = PyErr_NewExceptionWithDoc(
+      "_paifu.PanicException",
+      "An internal fault of the converter (a bug, not a bad log). Derived from BaseException so "
+      "that handlers for Exception do not hide it.",
+      PyExc_BaseException, nullptr);
+  if (!created) internal_fault("Failed to initialize new exception type.");
+  return keep_first(cached, created);
+}
 
 PyObject* raise_current_fault() noexcept {
   try {

@@ -12,6 +12,9 @@ namespace paifu::py {
 // only from a catch block. A second fault while raising aborts the process.
 PyObject* raise_current_fault() noexcept;
 
+// The class of internal faults, _paifu.PanicException, created on first use (borrowed).
+PyObject* panic_exception_class();
+
 // Runs `body` (which returns a new reference, or null with an error set) inside the barrier.
 template <class Body>
 PyObject* run_in_barrier(Body&& body) noexcept {

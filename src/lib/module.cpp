@@ -148,7 +148,9 @@ bool initialise(PyObject* module) {
   PyRef arm(PyCMethod_New(&arm_fault_method, module, nullptr, nullptr));
   if (!arm || PyObject_SetAttrString(module, arm_fault_method.ml_name, arm.get()) < 0) return false;
 #endif
-  return add_version(module, "__version__") && add_version(module, "VERSION");
+  if (!add_version(module, "__version__") || !add_version(module, "VERSION")) return false;
+  // Reachable so that callers can name it in a handler, but not listed in __all__.
+  return PyObject_SetAttrString(module, "PanicException", panic_exception_class()) == 0;
 }
 
 void ensure_error_is_set() {

@@ -277,6 +277,20 @@ class FailureTest(TempDirTest):
         self.assert_fails(OSError, "failed to create mjai out file %s/missing/\ufffd" % directory,
                           input_path, directory + "/missing/\udcff")
 
+    def test_endless_or_huge_input_is_refused_at_the_cap(self):
+        huge = self.dir / "huge.json"
+        with open(huge, "wb") as f:
+            f.truncate((64 << 20) + 1)  # sparse
+        for path in ["/dev/zero", str(huge)]:
+            with self.subTest(path):
+                self.assert_fails(OSError, "log file larger than 64 MiB", path)
+
+    def test_a_failed_write_keeps_the_previous_output(self):
+        if not os.path.exists("/dev/full"):
+            self.skipTest("no /dev/full")
+        path = self.write("in.json", EMPTY_GAME)
+        self.assert_fails(OSError, "failed to write to mjai out file", path, "/dev/full")
+
     def test_unwritable_output(self):
         path = self.write("in.json", EMPTY_GAME)
         out = str(self.dir / "no-such-dir" / "out.jsonl")
@@ -437,6 +451,8 @@ class BarrierTest(unittest.TestCase):
         first, _ = self.convert_with_fault("invariant")
         second, _ = self.convert_with_fault("invariant")
         self.assertIs(type(first), type(second))
+        self.assertIs(type(first), _paifu.PanicException)
+        self.assertNotIn("PanicException", _paifu.__all__)
 
     def test_allocation_failure_raises_memory_error(self):
         _paifu._arm_fault("bad_alloc")

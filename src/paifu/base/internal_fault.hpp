@@ -3,6 +3,7 @@
 // the invariant broke, so that the Python binding's barrier can report it.
 #pragma once
 
+#include <optional>
 #include <source_location>
 #include <stdexcept>
 #include <string>
@@ -23,5 +24,17 @@ class InternalFault : public std::logic_error {
                                         std::source_location where = std::source_location::current()) {
   throw InternalFault(message, where);
 }
+
+// What a barrier tells of the fault it caught: the message, and where an invariant broke.
+struct FaultReport {
+  std::string message;
+  std::optional<std::source_location> where;
+
+  // "internal fault at FILE:LINE in FUNCTION: MESSAGE" (no place for other exceptions).
+  std::string diagnostic() const;
+};
+
+// Describes the exception being handled; call it only inside a catch block.
+FaultReport describe_current_fault();
 
 }  // namespace paifu
