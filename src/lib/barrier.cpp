@@ -82,6 +82,8 @@ void raise_panic(const Fault& fault) {
 
 }  // namespace
 
+PyObject* panic_exception() { return panic_exception_class(); }
+
 PyObject* raise_current_fault() noexcept {
   try {
     try {

@@ -12,6 +12,10 @@ namespace paifu::py {
 // only from a catch block. A second fault while raising aborts the process.
 PyObject* raise_current_fault() noexcept;
 
+// The PanicException class, created on first use (borrowed reference); the module exposes it as
+// `_paifu.PanicException` (not in __all__).
+PyObject* panic_exception();
+
 // Runs `body` (which returns a new reference, or null with an error set) inside the barrier.
 template <class Body>
 PyObject* run_in_barrier(Body&& body) noexcept {

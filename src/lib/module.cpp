@@ -143,6 +143,8 @@ bool initialise(PyObject* module) {
     if (!add_attribute(module, attribute, exception_class(kind))) return false;
   }
   if (!add_function(module)) return false;
+  // Reachable for `except _paifu.PanicException`, but not in __all__.
+  if (PyObject_SetAttrString(module, "PanicException", panic_exception()) < 0) return false;
 #ifdef PAIFU_FAULT_INJECTION
   // Not listed in __all__: the hook exists only in test builds.
   PyRef arm(PyCMethod_New(&arm_fault_method, module, nullptr, nullptr));
