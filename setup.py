@@ -1,10 +1,16 @@
 """The build step behind pyproject.toml: setuptools runs the project's CMake build.
 
-For the interpreter that runs the build (sys.executable), CMake builds the _paifu module (with
-_paifu.pyi and py.typed copied beside it) and the paifu command, in a CMake tree of its own
-under build-python/ (one per interpreter; scripts/setup's build/ is not touched). The module
-and its type files go into the wheel's top level, the command into its scripts (the
-environment's bin/). Extra CMake arguments may be given in the environment as PAIFU_CMAKE_ARGS.
+For the interpreter that runs the build (sys.executable), CMake builds the _paifu module and
+the paifu command, in a CMake tree of its own under build-python/ (one per interpreter;
+scripts/setup's build/ is not touched). Extra CMake arguments may be given in the environment
+as PAIFU_CMAKE_ARGS. The wheel holds:
+  _paifu.<suffix>.so          the module, at the top level;
+  _paifu.pyi                  its type information beside it (read by pyright and IDEs);
+  _paifu-stubs/__init__.pyi   the same file as a PEP 561 stub-only package, the form that mypy
+                              reads from an environment (PEP 561 gives single-file modules no
+                              py.typed: mypy ignores a top-level py.typed, and one in
+                              site-packages would belong to every distribution that ships it);
+  scripts/paifu               the command, installed into the environment's bin/.
 """
 import os
 import shlex
@@ -34,11 +40,11 @@ class CMakeBuild(build_ext):
         module = self.get_ext_fullpath(ext.name)
         destination = os.path.dirname(module)
         os.makedirs(destination, exist_ok=True)
-        for name in os.listdir(built):
-            if name.startswith("_paifu.") and name.endswith(".so"):
-                shutil.copyfile(os.path.join(built, name), module)
-            elif name in ("_paifu.pyi", "py.typed"):
-                shutil.copyfile(os.path.join(built, name), os.path.join(destination, name))
+        shutil.copyfile(os.path.join(built, os.path.basename(module)), module)  # the same file name
+        stub = os.path.join(ROOT, "src", "lib", "_paifu.pyi")
+        shutil.copyfile(stub, os.path.join(destination, "_paifu.pyi"))
+        os.makedirs(os.path.join(destination, "_paifu-stubs"), exist_ok=True)
+        shutil.copyfile(stub, os.path.join(destination, "_paifu-stubs", "__init__.pyi"))
 
 
 class CommandBuild(build_scripts):

@@ -1,4 +1,4 @@
-# Type information of the _paifu extension module (installed beside it, with py.typed).
+# Type information of the _paifu extension module (installed beside it, and as _paifu-stubs).
 # Checked against the module by tests/python/module_test.py and by mypy --strict in .ci/run.
 import os
 
