@@ -38,4 +38,7 @@ function(paifu_add_python_module target interpreter output_dir)
     -Wl,--version-script=${PROJECT_SOURCE_DIR}/src/lib/exports.map)
 
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/src/lib/exports.map)
+  # The type information lies beside the module (mypy finds it there through MYPYPATH; setup.py
+  # installs it beside the module and as the stub package _paifu-stubs).
+  configure_file(${PROJECT_SOURCE_DIR}/src/lib/_paifu.pyi ${output_dir}/_paifu.pyi COPYONLY)
 endfunction()

@@ -279,6 +279,11 @@ TEST(Command, UsageErrorsExitWithTwo) {
                              "--fail-fast", "--fsync", "Examples"}) {
     EXPECT_NE(help.out.find(option), std::string::npos) << option;
   }
+  // The version of the VERSION file, which the module and the wheel carry too.
+  const auto version = run_paifu({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, std::string("paifu ") + PAIFU_VERSION + "\n");
+  EXPECT_EQ(version.err, "");
 }
 
 // The old two-argument form writes one log's lines to a file; a gzip log is read too.

@@ -70,6 +70,7 @@ void describe(CLI::App& app, Command& command) {
   app.description(kDescription);
   app.footer(kFooter);
   app.get_formatter()->column_width(kDescriptionColumn);
+  app.set_version_flag("--version", std::string("paifu ") + PAIFU_VERSION, "Print the version and exit");
   app.add_option("INPUT", command.inputs, "Log files and directories of logs")->required()->type_name("");
   app.add_option("-o,--output-dir", command.output_dir,
                  wrapped("Directory of the mjai files, created when missing. Without it: one LOG "

@@ -315,7 +315,18 @@ PyMethodDef tenhou_to_mjai_method = {
     "tenhou_to_mjai",
     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&tenhou_to_mjai)),
     METH_FASTCALL | METH_KEYWORDS,
-    "tenhou_to_mjai(filename, mjai_out=None)\n--\n\n",
+    // The first lines are the text signature (inspect.signature); help() shows the rest.
+    "tenhou_to_mjai(filename, mjai_out=None)\n--\n\n"
+    "Convert one Tenhou version-6 JSON log to mjai event lines.\n\n"
+    "filename: the log's path, str or os.PathLike[str] (not bytes).\n"
+    "mjai_out: if given, the lines are also written to this file (created or truncated),\n"
+    "    each followed by a line feed, or to standard output for \"-\"; nothing is\n"
+    "    written unless the whole game converted.\n"
+    "Returns the events as a list of str, one compact JSON object each, from start_game\n"
+    "to end_game.\n"
+    "Raises OSError (FileNotFoundError, ...) when a file cannot be read or written;\n"
+    "JsonParsingError, TenhouLogParsingError, TenhouToMjaiError or\n"
+    "JsonSerializationError (all ValueError) for a log that cannot be converted.",
 };
 
 #ifdef PAIFU_FAULT_INJECTION

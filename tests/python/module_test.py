@@ -1,8 +1,10 @@
 """Tests of the _paifu module as Python sees it, run under both PyPy and CPython.
 
-The directory holding the built module comes first on sys.path (CTest sets PYTHONPATH); the
+The directory holding the built module comes first on sys.path (CTest sets PYTHONPATH), or the
+module is the one installed into the environment (.ci/run sets PAIFU_INSTALLED=1 for that); the
 command-line converter named by PAIFU_EXE gives the reference lines for real logs.
 """
+import ast
 import gc
 import glob
 import inspect
@@ -13,6 +15,7 @@ import platform
 import signal
 import subprocess
 import sys
+import sysconfig
 import tempfile
 import threading
 import unittest
@@ -23,6 +26,10 @@ HERE = pathlib.Path(__file__).resolve().parent
 REPO = HERE.parent.parent
 SAMPLE = str(REPO / "samples" / "real_001.json")
 ON_PYPY = platform.python_implementation() == "PyPy"
+VERSION = (REPO / "VERSION").read_text().strip()
+STUB = REPO / "src" / "lib" / "_paifu.pyi"
+# Declared by the stub ahead of the module that is being given it.
+NOT_YET_IN_THE_MODULE = {"mjlog_to_mjai"}
 
 EMPTY_GAME = '{"log":[],"name":["a","b","c","d"],"rule":{"disp":"般南喰赤","aka":1}}'
 EMPTY_GAME_LINES = [
@@ -105,8 +112,21 @@ class ModuleTest(unittest.TestCase):
             self.assertTrue(hasattr(_paifu, name), name)
 
     def test_versions(self):
-        self.assertEqual(_paifu.__version__, "0.1.0")
-        self.assertEqual(_paifu.VERSION, "0.1.0")
+        self.assertRegex(VERSION, r"^[0-9]+\.[0-9]+\.[0-9]+$")
+        self.assertEqual(_paifu.__version__, VERSION)
+        self.assertEqual(_paifu.VERSION, VERSION)
+
+    def test_the_command_has_the_same_version(self):
+        converter = os.environ.get("PAIFU_EXE")
+        if not converter:
+            self.skipTest("PAIFU_EXE is not set")
+        printed = subprocess.run([converter, "--version"], check=True, stdout=subprocess.PIPE).stdout
+        self.assertEqual(printed, ("paifu %s\n" % VERSION).encode())
+
+    def test_panic_exception_is_a_module_attribute_outside_all(self):
+        self.assertEqual(_paifu.PanicException.__bases__, (BaseException,))
+        self.assertEqual(_paifu.PanicException.__module__, "_paifu")
+        self.assertNotIn("PanicException", _paifu.__all__)
 
     def test_exception_classes(self):
         for name in _paifu.__all__[:4]:
@@ -123,7 +143,12 @@ class ModuleTest(unittest.TestCase):
         self.assertEqual(function.__name__, "tenhou_to_mjai")
         self.assertEqual(function.__module__, "_paifu")
         self.assertEqual(str(inspect.signature(function)), "(filename, mjai_out=None)")
-        self.assertIsNone(function.__doc__)
+        self.assertEqual(function.__text_signature__, "(filename, mjai_out=None)")
+        self.assertTrue(function.__doc__.startswith("Convert one Tenhou version-6 JSON log to mjai event lines.\n\n"),
+                        function.__doc__)
+        for words in ("os.PathLike[str]", "not bytes", "list of str", '"-"', "FileNotFoundError",
+                      "JsonParsingError", "TenhouLogParsingError", "TenhouToMjaiError", "JsonSerializationError"):
+            self.assertIn(words, function.__doc__)
 
     def test_function_is_bound_to_the_module(self):
         if ON_PYPY:
@@ -147,6 +172,81 @@ class ModuleTest(unittest.TestCase):
                 self.assertIs(getattr(second, name), getattr(first, name))
         finally:
             sys.modules["_paifu"] = first
+
+
+def stub_tree(path):
+    return ast.parse(path.read_text(encoding="utf-8"), str(path))
+
+
+class StubTest(unittest.TestCase):
+    """_paifu.pyi says what the module has."""
+
+    def setUp(self):
+        self.tree = stub_tree(STUB)
+        self.names = {}
+        for node in self.tree.body:
+            if isinstance(node, (ast.FunctionDef, ast.ClassDef)):
+                self.names[node.name] = node
+            elif isinstance(node, ast.Assign):
+                self.names[node.targets[0].id] = node
+            elif isinstance(node, ast.AnnAssign):
+                self.names[node.target.id] = node
+
+    def test_all_is_the_module_s(self):
+        stub_all = ast.literal_eval(self.names["__all__"].value)
+        self.assertEqual([name for name in stub_all if name not in NOT_YET_IN_THE_MODULE],
+                         [name for name in _paifu.__all__ if name not in NOT_YET_IN_THE_MODULE])
+        self.assertTrue(set(_paifu.__all__) <= set(stub_all), _paifu.__all__)
+
+    def test_every_public_attribute_is_declared(self):
+        public = {name for name in dir(_paifu) if not name.startswith("_")} | set(_paifu.__all__)
+        self.assertEqual(public - set(self.names), set())
+        self.assertEqual(set(self.names) - public - NOT_YET_IN_THE_MODULE - {"__all__"}, set())
+
+    def test_classes_have_their_bases(self):
+        for name, node in self.names.items():
+            if isinstance(node, ast.ClassDef) and hasattr(_paifu, name):
+                with self.subTest(name):
+                    self.assertEqual([base.id for base in node.bases],
+                                     [base.__name__ for base in getattr(_paifu, name).__bases__])
+
+    def test_functions_have_their_parameters(self):
+        path = "str | os.PathLike[str]"
+        for name in ("tenhou_to_mjai", "mjlog_to_mjai"):
+            node = self.names[name]
+            with self.subTest(name):
+                self.assertEqual([(arg.arg, ast.unparse(arg.annotation)) for arg in node.args.args],
+                                 [("filename", path), ("mjai_out", path + " | None")])
+                self.assertEqual([ast.unparse(default) for default in node.args.defaults], ["None"])
+                self.assertEqual(ast.unparse(node.returns), "list[str]")
+                if hasattr(_paifu, name):
+                    self.assertEqual(str(inspect.signature(getattr(_paifu, name))), "(filename, mjai_out=None)")
+
+
+@unittest.skipUnless(os.environ.get("PAIFU_INSTALLED"), "the module is not the installed one")
+class InstalledTest(unittest.TestCase):
+    """pip install . put the module, its type information and the command into this environment."""
+
+    def test_the_module_is_in_the_environment_not_the_source_tree(self):
+        where = pathlib.Path(_paifu.__file__).resolve()
+        self.assertEqual(where.parent, pathlib.Path(sysconfig.get_paths()["platlib"]).resolve())
+        self.assertNotIn(REPO, where.parents)
+        self.assertEqual(where.name, "_paifu" + sysconfig.get_config_var("EXT_SUFFIX"))
+
+    def test_the_type_information_is_installed(self):
+        where = pathlib.Path(_paifu.__file__).parent
+        for stub in (where / "_paifu.pyi", where / "_paifu-stubs" / "__init__.pyi"):
+            with self.subTest(str(stub)):
+                self.assertEqual(stub.read_text(encoding="utf-8"), STUB.read_text(encoding="utf-8"))
+
+    def test_the_distribution_has_the_version(self):
+        import importlib.metadata
+        self.assertEqual(importlib.metadata.version("paifu"), VERSION)
+
+    def test_the_command_is_in_the_environment_s_bin(self):
+        command = pathlib.Path(sysconfig.get_paths()["scripts"]) / "paifu"
+        self.assertTrue(os.access(str(command), os.X_OK), command)
+        self.assertEqual(os.path.realpath(os.environ.get("PAIFU_EXE", "")), os.path.realpath(str(command)))
 
 
 class ArgumentTest(TempDirTest):
@@ -437,7 +537,7 @@ class BarrierTest(unittest.TestCase):
         for kind, message, diagnostic in cases:
             with self.subTest(kind):
                 error, stderr = self.convert_with_fault(kind)
-                self.assertEqual(type(error).__name__, "PanicException")
+                self.assertIs(type(error), _paifu.PanicException)
                 self.assertEqual(type(error).__bases__, (BaseException,))
                 self.assertEqual(len(error.args), 1)
                 if message:

@@ -1,0 +1,41 @@
+# Type information of the _paifu extension module (installed beside it, and as _paifu-stubs).
+# Checked against the module by tests/python/module_test.py and by mypy --strict in .ci/run.
+import os
+
+__all__ = [
+    "TenhouLogParsingError",
+    "TenhouToMjaiError",
+    "JsonSerializationError",
+    "JsonParsingError",
+    "tenhou_to_mjai",
+    "mjlog_to_mjai",
+    "__version__",
+    "VERSION",
+]
+
+__version__: str
+VERSION: str
+
+class TenhouLogParsingError(ValueError):
+    """A log the converter does not take (a three-player game): "invalid log"."""
+
+class TenhouToMjaiError(ValueError):
+    """A kyoku that cannot be replayed: "failed to convert tenhou.net/6 log to mjai"."""
+
+class JsonSerializationError(ValueError):
+    """An event that cannot be encoded: "failed to serialize"."""
+
+class JsonParsingError(ValueError):
+    """Text that is not a well-formed log: "failed to parse tenhou.net/6 log"."""
+
+class PanicException(BaseException):
+    """An internal fault of the converter (a bug, not a bad log); not in __all__."""
+
+def tenhou_to_mjai(filename: str | os.PathLike[str], mjai_out: str | os.PathLike[str] | None = None) -> list[str]:
+    """Convert one Tenhou version-6 JSON log to mjai event lines.
+
+    The lines are also written to mjai_out when given (a file, or standard output for "-").
+    """
+
+def mjlog_to_mjai(filename: str | os.PathLike[str], mjai_out: str | os.PathLike[str] | None = None) -> list[str]:
+    """Convert one Tenhou mjlog (XML) log to mjai event lines, as tenhou_to_mjai does."""
