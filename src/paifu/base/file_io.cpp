@@ -72,8 +72,7 @@ bool write_fully(const SystemCalls& sys, int fd, std::span<iovec> parts) {
   return true;
 }
 
-expected<void, Error> read_file(const SystemCalls& sys, std::string_view path, std::string& bytes,
-                                std::size_t limit) {
+expected<void, Error> read_file(const SystemCalls& sys, std::string_view path, std::string& bytes, std::size_t limit) {
   // A path with a NUL byte cannot name a file.
   if (path.find('\0') != std::string_view::npos) return unexpected(read_error(Stage::Open, ENOENT));
   const std::string c_path(path);

@@ -17,8 +17,7 @@ Error decompress_failure(int number) { return Error{Stage::Decode, number, {}}; 
 std::size_t claimed_size(std::string_view in) {
   if (in.size() < 18) return 0;  // smaller than any gzip member
   const auto* tail = reinterpret_cast<const unsigned char*>(in.data() + in.size() - 4);
-  return std::size_t{tail[0]} | std::size_t{tail[1]} << 8 | std::size_t{tail[2]} << 16 |
-         std::size_t{tail[3]} << 24;
+  return std::size_t{tail[0]} | std::size_t{tail[1]} << 8 | std::size_t{tail[2]} << 16 | std::size_t{tail[3]} << 24;
 }
 
 }  // namespace
@@ -30,8 +29,7 @@ GzipCodec::~GzipCodec() {
   libdeflate_free_decompressor(decompressor_);
 }
 
-expected<void, Error> GzipCodec::decompress(std::string_view in, std::string& out,
-                                                              std::size_t limit) {
+expected<void, Error> GzipCodec::decompress(std::string_view in, std::string& out, std::size_t limit) {
   if (in.empty()) return unexpected(decompress_failure(ENODATA));
   if (decompressor_ == nullptr && (decompressor_ = libdeflate_alloc_decompressor()) == nullptr) {
     throw std::bad_alloc();
@@ -44,9 +42,8 @@ expected<void, Error> GzipCodec::decompress(std::string_view in, std::string& ou
   while (read < in.size()) {
     std::size_t in_used = 0;
     std::size_t out_used = 0;
-    const libdeflate_result result =
-        libdeflate_gzip_decompress_ex(decompressor_, in.data() + read, in.size() - read, out.data() + used,
-                                      out.size() - used, &in_used, &out_used);
+    const libdeflate_result result = libdeflate_gzip_decompress_ex(
+        decompressor_, in.data() + read, in.size() - read, out.data() + used, out.size() - used, &in_used, &out_used);
     if (result == LIBDEFLATE_INSUFFICIENT_SPACE) {
       if (out.size() >= limit) return unexpected(decompress_failure(EFBIG));
       out.resize(std::min(out.size() * 2, limit));
@@ -65,8 +62,7 @@ void GzipCodec::compress(std::string_view in, std::string& out) {
     throw std::bad_alloc();  // also an invalid level: the command line admits none
   }
   out.resize(libdeflate_gzip_compress_bound(compressor_, in.size()));
-  const std::size_t size =
-      libdeflate_gzip_compress(compressor_, in.data(), in.size(), out.data(), out.size());
+  const std::size_t size = libdeflate_gzip_compress(compressor_, in.data(), in.size(), out.data(), out.size());
   if (size == 0) throw std::logic_error("gzip output exceeded its own bound");
   out.resize(size);
 }

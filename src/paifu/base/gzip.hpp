@@ -26,8 +26,7 @@ class GzipCodec {
   // Replaces `out` with the decompressed contents of every gzip member of `in`. Fails at stage
   // Decode: ENODATA for empty input, EFBIG for text beyond `limit`, EBADMSG for corrupt or
   // truncated data.
-  expected<void, Error> decompress(std::string_view in, std::string& out,
-                                                     std::size_t limit = kMaxLogBytes);
+  expected<void, Error> decompress(std::string_view in, std::string& out, std::size_t limit = kMaxLogBytes);
 
   // Replaces `out` with one gzip member holding `in`.
   void compress(std::string_view in, std::string& out);

@@ -12,8 +12,7 @@ namespace paifu {
 
 class InternalFault : public std::logic_error {
  public:
-  InternalFault(const std::string& message, std::source_location where)
-      : std::logic_error(message), where_(where) {}
+  InternalFault(const std::string& message, std::source_location where) : std::logic_error(message), where_(where) {}
   const std::source_location& where() const noexcept { return where_; }
 
  private:

@@ -15,7 +15,7 @@ bool always_resume() { return true; }
 }  // namespace
 
 const SystemCalls& real_system_calls() {
-  static const SystemCalls calls{real_open, ::close,  ::read,     ::writev,     ::fstat,
+  static const SystemCalls calls{real_open, ::close,  ::read,   ::writev,   ::fstat,
                                  real_stat, ::rename, ::unlink, ::realpath, always_resume};
   return calls;
 }

@@ -28,10 +28,10 @@ constexpr std::array<std::uint8_t, kCodeTableSize> make_code_table() {
 constexpr auto kCodeTable = make_code_table();
 
 constexpr std::array<std::string_view, kTileCount> kTileNames = {
-    "1m", "2m", "3m", "4m", "5m", "6m", "7m", "8m", "9m",   //
-    "1p", "2p", "3p", "4p", "5p", "6p", "7p", "8p", "9p",   //
-    "1s", "2s", "3s", "4s", "5s", "6s", "7s", "8s", "9s",   //
-    "E",  "S",  "W",  "N",  "P",  "F",  "C",                //
+    "1m",  "2m",  "3m",  "4m", "5m", "6m", "7m", "8m", "9m",  //
+    "1p",  "2p",  "3p",  "4p", "5p", "6p", "7p", "8p", "9p",  //
+    "1s",  "2s",  "3s",  "4s", "5s", "6s", "7s", "8s", "9s",  //
+    "E",   "S",   "W",   "N",  "P",  "F",  "C",               //
     "5mr", "5pr", "5sr", "?"};
 
 }  // namespace

@@ -3,11 +3,11 @@
 
 #include <array>
 #include <cstdint>
-#include "paifu/base/error.hpp"
-#include "paifu/base/expected.hpp"
 #include <string>
 #include <variant>
 #include <vector>
+#include "paifu/base/error.hpp"
+#include "paifu/base/expected.hpp"
 
 #include "paifu/tenhou/raw_log.hpp"
 
@@ -46,7 +46,8 @@ struct GameLog {
   std::vector<PreparedKyoku> kyokus;
 };
 
-// Refuses (at stage Prepare) three-player games and wins without their seats; derives kyoku_first and aka_flag, and reduces each result list.
+// Refuses (at stage Prepare) three-player games and wins without their seats; derives kyoku_first and aka_flag, and
+// reduces each result list.
 expected<GameLog, Error> prepare_game_log(tenhou::RawLog&& raw);
 
 }  // namespace paifu::conv
