@@ -242,7 +242,7 @@ class AtomicOutput : public ::testing::Test {
   void SetUp() override {
     faults = &faults_;
     fs_.io = &io_;
-    fs_.rename = [](const char* from, const char* to) {
+    io_.rename = [](const char* from, const char* to) {
       if (faults->rename_error != 0) return errno = faults->rename_error, -1;
       return ::rename(from, to);
     };

@@ -11,9 +11,6 @@
 namespace paifu::cli {
 namespace {
 
-// Names tried before giving up, should each one exist already (left by a killed run, say).
-constexpr int kNameAttempts = 100;
-
 std::string_view parent_of(std::string_view path) {
   const std::size_t slash = path.rfind('/');
   if (slash == std::string_view::npos) return {};
@@ -39,7 +36,7 @@ bool make_directories(std::string_view path, const FileSystem& fs) {
   }
   // EEXIST also stands for a file of that name; only a directory will do.
   struct stat status {};
-  if (fs.stat(std::string(path).c_str(), &status) != 0) return false;
+  if (fs.io->stat(std::string(path).c_str(), &status) != 0) return false;
   if (S_ISDIR(status.st_mode)) return true;
   errno = ENOTDIR;
   return false;
@@ -52,20 +49,11 @@ AtomicWriter::AtomicWriter(const WriteSettings& settings, const TemporarySlot& s
 std::string AtomicWriter::temporary_name(std::string_view path) { return paifu::temporary_name(path, random_state_); }
 
 int AtomicWriter::create_temporary(std::string& temporary, const std::string& path) {
-  bool made_directories = false;
-  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-    temporary = temporary_name(path);
-    slot_.expect(temporary);
-    const int fd = open_retrying(*fs_.io, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) return fd;
-    if (errno == ENOENT && !made_directories) {
-      made_directories = true;
-      if (!make_directories(parent_of(path), fs_)) return -1;
-      continue;
-    }
-    if (errno != EEXIST) return -1;
-  }
-  return -1;
+  const auto expect = [this](const std::string& name) { slot_.expect(name); };
+  const int fd = paifu::create_temporary(*fs_.io, path, temporary, random_state_, expect);
+  if (fd >= 0 || errno != ENOENT) return fd;
+  if (!make_directories(parent_of(path), fs_)) return -1;  // the folders are made on demand
+  return paifu::create_temporary(*fs_.io, path, temporary, random_state_, expect);
 }
 
 // Writes, syncs and closes; the descriptor is closed whatever happens.
@@ -88,12 +76,12 @@ expected<void, Error> AtomicWriter::write(const std::string& path, std::span<iov
   if (fd < 0) return unexpected(Error{Stage::Create, create_error, {}});
   auto fail = [&](Stage stage) -> expected<void, Error> {
     const int error = errno;
-    fs_.unlink(temporary.c_str());
+    fs_.io->unlink(temporary.c_str());
     slot_.release();
     return unexpected(Error{stage, error, {}});
   };
   if (!fill_and_close(fd, parts)) return fail(Stage::Write);
-  if (fs_.rename(temporary.c_str(), path.c_str()) != 0) return fail(Stage::Create);
+  if (fs_.io->rename(temporary.c_str(), path.c_str()) != 0) return fail(Stage::Create);
   slot_.release();
   return {};
 }

@@ -60,7 +60,7 @@ EntryKind kind_of(const std::string& path, const dirent& entry, const FileSystem
     case DT_REG:
       return EntryKind::File;
     case DT_LNK:
-      if (fs.stat(path.c_str(), &status) != 0) return EntryKind::File;  // dangling: its read reports it
+      if (fs.io->stat(path.c_str(), &status) != 0) return EntryKind::File;  // dangling: its read reports it
       return S_ISREG(status.st_mode) ? EntryKind::File : EntryKind::Other;
     default:
       return EntryKind::Other;
@@ -156,7 +156,7 @@ std::vector<Job> plan_jobs(const std::vector<std::string>& inputs, std::string_v
   Walker walker(gzip, fs, jobs);
   for (const std::string& input : inputs) {
     struct stat status {};
-    if (fs.stat(input.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+    if (fs.io->stat(input.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
       walker.walk(std::string(without_trailing_slashes(input)), std::string(output_dir));
     } else {
       jobs.push_back(Job{input, join(output_dir, output_name(base_name(input), gzip)), {}});

@@ -67,7 +67,7 @@ class LogWorker {
  private:
   bool exists(const std::string& path) const {
     struct stat status {};
-    return fs_.stat(path.c_str(), &status) == 0;
+    return fs_.io->stat(path.c_str(), &status) == 0;
   }
 
   // The output in one buffer, compressed when asked: written with one call. (One writev of a

@@ -9,7 +9,6 @@ namespace paifu::cli {
 namespace {
 
 int real_mkdir(const char* path, mode_t mode) { return ::mkdir(path, mode); }
-int real_stat(const char* path, struct stat* status) { return ::stat(path, status); }
 int real_lstat(const char* path, struct stat* status) { return ::lstat(path, status); }
 
 }  // namespace
@@ -17,10 +16,7 @@ int real_lstat(const char* path, struct stat* status) { return ::lstat(path, sta
 const FileSystem& real_file_system() {
   static const FileSystem calls{&real_system_calls(),
                                 ::fsync,
-                                ::rename,
-                                ::unlink,
                                 real_mkdir,
-                                real_stat,
                                 real_lstat,
                                 ::opendir,
                                 ::readdir,

@@ -10,12 +10,9 @@
 namespace paifu::cli {
 
 struct FileSystem {
-  const SystemCalls* io;  // open, close, read, writev, fstat
+  const SystemCalls* io;  // open, close, read, writev, fstat, stat, rename, unlink
   int (*fsync)(int fd);
-  int (*rename)(const char* from, const char* to);
-  int (*unlink)(const char* path);
   int (*mkdir)(const char* path, mode_t mode);
-  int (*stat)(const char* path, struct stat* status);
   int (*lstat)(const char* path, struct stat* status);
   DIR* (*opendir)(const char* path);
   dirent* (*readdir)(DIR* dir);

@@ -37,7 +37,7 @@ int report_failure(const cli::Failure& failure) {
 int convert_one(const cli::Command& command) {
   const std::string& input = command.inputs[0];
   struct stat status {};
-  if (cli::real_file_system().stat(input.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+  if (real_system_calls().stat(input.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
     std::fprintf(stderr, "paifu: %s is a directory: converting a directory needs -o OUTDIR\n", input.c_str());
     return cli::kExitUsage;
   }

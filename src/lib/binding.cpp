@@ -185,7 +185,22 @@ PyObject* raise_failure(const Error& error, const conv::FailurePaths& paths) {
 // The system calls of a call: those of the system, but an interrupted read or write (a FIFO
 // that never answers, say) runs the interpreter's signal handlers and gives up when one raised,
 // as Python's own I/O does.
+#ifdef PYPY_VERSION
+// PyPy's PyErr_CheckSignals does nothing: its handlers run between bytecodes, so the binding
+// runs a function of no work written in Python, which runs them (and fails when one raised).
+bool resume_unless_a_handler_raised() {
+  static PyObject* const nothing = [] {
+    PyRef globals(PyDict_New());
+    if (globals) PyDict_SetItemString(globals.get(), "__builtins__", PyEval_GetBuiltins());
+    return globals ? PyRun_String("lambda: None", Py_eval_input, globals.get(), globals.get()) : nullptr;
+  }();
+  if (nothing == nullptr) return false;
+  PyRef result(PyObject_CallNoArgs(nothing));
+  return static_cast<bool>(result);
+}
+#else
 bool resume_unless_a_handler_raised() { return PyErr_CheckSignals() == 0; }
+#endif
 
 const SystemCalls& interruptible_system_calls() {
   static const SystemCalls calls = [] {

@@ -414,6 +414,23 @@ class FailureTest(TempDirTest):
         self.assertEqual(caught.exception.args, ("failed to write to mjai out file",))
 
 
+    def test_a_signal_ends_a_call_blocked_on_a_fifo(self):
+        # In a child with a time limit, so that a regression fails instead of hanging the suite.
+        fifo = str(self.dir / "fifo")
+        os.mkfifo(fifo)
+        program = (
+            "import signal, _paifu\n"
+            "def stop(*_): raise KeyboardInterrupt('alarm')\n"
+            "signal.signal(signal.SIGALRM, stop)\n"
+            "for args in [(%r,), (%r, %r)]:\n"
+            "    signal.setitimer(signal.ITIMER_REAL, 0.2)\n"
+            "    try: _paifu.tenhou_to_mjai(*args)\n"
+            "    except KeyboardInterrupt as e: print(e)\n"
+        ) % (fifo, self.write("in.json", EMPTY_GAME), fifo)
+        result = subprocess.run([sys.executable, "-c", program], stdout=subprocess.PIPE, timeout=60)
+        self.assertEqual(result.stdout.split(), [b"alarm", b"alarm"])
+
+
 class OutputTest(TempDirTest):
     def test_output_file_holds_the_returned_lines(self):
         expected = _paifu.tenhou_to_mjai(SAMPLE)

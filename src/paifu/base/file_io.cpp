@@ -128,9 +128,10 @@ std::string temporary_name(std::string_view path, std::uint64_t& random_state) {
 }
 
 int create_temporary(const SystemCalls& sys, const std::string& path, std::string& temporary,
-                     std::uint64_t& random_state) {
+                     std::uint64_t& random_state, const std::function<void(const std::string&)>& before_open) {
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     temporary = temporary_name(path, random_state);
+    if (before_open) before_open(temporary);
     const int fd = open_retrying(sys, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;
   }

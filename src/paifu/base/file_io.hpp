@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -55,8 +56,11 @@ expected<void, Error> read_file(const SystemCalls& sys, std::string_view path, s
 std::string temporary_name(std::string_view path, std::uint64_t& random_state);
 
 // Creates a temporary beside `path` exclusively, with the mode a new file gets (0666 less the
-// umask); its name is left in `temporary`. -1 with errno set when none can be made.
+// umask); its name is left in `temporary`. -1 with errno set when none can be made. Each name
+// is told to `before_open`, when given, before it is tried: a caller that removes temporaries
+// when interrupted learns the name before the file can exist.
 int create_temporary(const SystemCalls& sys, const std::string& path, std::string& temporary,
-                     std::uint64_t& random_state);
+                     std::uint64_t& random_state,
+                     const std::function<void(const std::string&)>& before_open = {});
 
 }  // namespace paifu

@@ -66,13 +66,17 @@ expected<void, Error> write_directly(const std::vector<std::string>& lines, cons
 }
 
 // The file the lines should finally be in: `path` itself, or the file a symbolic link names.
-// Empty when the path names something that is not a regular file (nor nothing yet).
-std::string regular_target(const std::string& path, const SystemCalls& sys) {
+struct Target {
+  std::string path;  // empty when `path` names something that is not a regular file
+  bool exists = false;
+};
+
+Target regular_target(const std::string& path, const SystemCalls& sys) {
   struct stat status {};
-  if (sys.stat(path.c_str(), &status) != 0) return errno == ENOENT ? path : std::string();
+  if (sys.stat(path.c_str(), &status) != 0) return {errno == ENOENT ? path : std::string(), false};
   if (!S_ISREG(status.st_mode)) return {};
   const std::unique_ptr<char, decltype(&::free)> resolved(sys.realpath(path.c_str(), nullptr), ::free);
-  return resolved ? std::string(resolved.get()) : path;
+  return {resolved ? std::string(resolved.get()) : path, true};
 }
 
 expected<void, Error> write_atomically(const std::vector<std::string>& lines, const std::string& target,
@@ -112,16 +116,14 @@ expected<void, Error> deliver_lines(const std::vector<std::string>& lines, std::
   // A path with a NUL byte cannot name a file, nor can the empty path.
   if (path.empty() || path.find('\0') != std::string_view::npos) return unexpected(Error{Stage::Create, ENOENT, {}});
   const std::string c_path(path);
-  const std::string target = regular_target(c_path, sys);
-  if (target.empty()) return write_directly(lines, c_path, sys);
-  auto written = write_atomically(lines, target, sys);
+  const Target target = regular_target(c_path, sys);
+  if (target.path.empty()) return write_directly(lines, c_path, sys);
+  auto written = write_atomically(lines, target.path, sys);
   // Where no temporary may be made beside it (a directory without write permission), an
   // existing file is still rewritten in place.
   const int error = written ? 0 : written.error().number;
-  if (!written && written.error().stage == Stage::Create && (error == EACCES || error == EPERM)) {
-    struct stat status {};
-    if (sys.stat(c_path.c_str(), &status) == 0) return write_directly(lines, c_path, sys);
-  }
+  if (!written && target.exists && written.error().stage == Stage::Create && (error == EACCES || error == EPERM))
+    return write_directly(lines, c_path, sys);
   return written;
 }
 
