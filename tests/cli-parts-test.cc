@@ -145,8 +145,8 @@ TEST(Plan, WalksDirectoriesInByteOrderAndMirrorsThem) {
 
   // Some file systems do not give the entries' types: the walk asks for them.
   FileSystem untyped = real_file_system();
-  untyped.readdir = [](DIR* dir) {
-    dirent* entry = ::readdir(dir);
+  untyped.readdir = [](DIR* folder) {
+    dirent* entry = ::readdir(folder);
     if (entry != nullptr) entry->d_type = DT_UNKNOWN;
     return entry;
   };
