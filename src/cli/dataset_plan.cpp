@@ -137,14 +137,26 @@ void refuse_shared_outputs(std::vector<Job>& jobs) {
 
 }  // namespace
 
-bool is_log_name(std::string_view name) { return name.ends_with(".json") || name.ends_with(".json.gz"); }
+namespace {
+
+constexpr std::string_view kLogSuffixes[] = {".json", ".mjlog", ".xml"};
+
+// The length of the log suffix the name ends in (".json", ".mjlog.gz", ...), or 0.
+std::size_t log_suffix_length(std::string_view name) {
+  const std::size_t gz = name.ends_with(".gz") ? 3 : 0;
+  const std::string_view stem = name.substr(0, name.size() - gz);
+  for (const std::string_view suffix : kLogSuffixes) {
+    if (stem.ends_with(suffix)) return suffix.size() + gz;
+  }
+  return 0;
+}
+
+}  // namespace
+
+bool is_log_name(std::string_view name) { return log_suffix_length(name) != 0; }
 
 std::string output_name(std::string_view log_name, bool gzip) {
-  if (log_name.ends_with(".json.gz")) {
-    log_name.remove_suffix(8);
-  } else if (log_name.ends_with(".json")) {
-    log_name.remove_suffix(5);
-  }
+  log_name.remove_suffix(log_suffix_length(log_name));
   std::string name(log_name);
   name += gzip ? ".mjson.gz" : ".mjson";
   return name;

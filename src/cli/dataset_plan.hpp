@@ -19,11 +19,12 @@ struct Job {
   std::optional<Failure> failure;
 };
 
-// A log found in a directory: "*.json", or "*.json.gz" read through gzip.
+// A log found in a directory: "*.json", or "*.json.gz" read through gzip; an mjlog "*.mjlog"
+// or "*.xml", or either with ".gz" (read through gzip when it begins as gzip does).
 bool is_log_name(std::string_view name);
 
-// The mjai file's name for a log's: ".json" or ".json.gz" becomes ".mjson", or ".mjson.gz"
-// with `gzip`; any other name gains the suffix. So outputs never look like logs, and a run
+// The mjai file's name for a log's: its log suffix (".json", ".json.gz", ".mjlog", ".xml.gz",
+// ...) becomes ".mjson", or ".mjson.gz" with `gzip`; any other name gains the suffix. So outputs never look like logs, and a run
 // whose output lies inside its input never takes its own outputs for logs.
 std::string output_name(std::string_view log_name, bool gzip);
 

@@ -56,7 +56,7 @@ class LogWorker {
     const conv::FailurePaths paths{job.input, job.output};
     auto lines = reader_.convert(job.input, *fs_.io);
     const std::uint64_t bytes_in = reader_.bytes_read();
-    if (!lines) return failed(conversion_failure(lines.error(), paths), bytes_in);
+    if (!lines) return failed(conversion_failure(lines.error(), paths, LogReader::format_of(job.input)), bytes_in);
     const std::string_view bytes = encode_output(*lines);
     if (auto written = writer_.write(job.output, bytes); !written) {
       return failed(conversion_failure(written.error(), paths), bytes_in);

@@ -37,8 +37,11 @@ Failure current_fault_failure() {
   }
 }
 
-Failure conversion_failure(const Error& error, const conv::FailurePaths& paths) {
-  std::string message = conv::failure_message(error, paths);
+Failure conversion_failure(const Error& error, const conv::FailurePaths& paths, conv::LogFormat format) {
+  std::string message = conv::failure_message(error, paths, format);
+  if (error.stage == Stage::Parse && format == conv::LogFormat::Mjlog) {
+    return {"TenhouLogParsingError", std::move(message)};
+  }
   switch (error.stage) {
     case Stage::Open: return {"FileNotFoundError", std::move(message)};
     case Stage::Read: return {os_error_class(error.number), std::move(message)};

@@ -24,6 +24,7 @@ std::string_view os_error_class(int error);
 Failure current_fault_failure();
 
 // The class and message of a failed conversion.
-Failure conversion_failure(const Error& error, const conv::FailurePaths& paths);
+Failure conversion_failure(const Error& error, const conv::FailurePaths& paths,
+                           conv::LogFormat format = conv::LogFormat::Tenhou6);
 
 }  // namespace paifu::cli

@@ -1,5 +1,6 @@
 // Reading and converting one log file for the command, through gzip when its name ends in
-// ".gz"; the buffers and the codec are kept from log to log.
+// ".gz" (an mjlog: when it begins as gzip does); the buffers and the codec are kept from log
+// to log.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include "paifu/base/gzip.hpp"
 #include "paifu/base/system_calls.hpp"
 #include "paifu/conv/convert.hpp"
+#include "paifu/conv/failure_text.hpp"
 
 namespace paifu::cli {
 
@@ -18,6 +20,9 @@ class LogReader {
   explicit LogReader(int gzip_level = 6) : codec_(gzip_level) {}
 
   expected<conv::Lines, Error> convert(const std::string& path, const SystemCalls& sys);
+  // The format a log is read in, by its name: an mjlog (*.mjlog, *.xml, with or without ".gz"),
+  // else the tenhou.net/6 JSON.
+  static conv::LogFormat format_of(std::string_view path);
   // The bytes the last convert read from the file, compressed or not.
   std::uint64_t bytes_read() const { return input_.size(); }
   GzipCodec& codec() { return codec_; }

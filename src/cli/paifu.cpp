@@ -45,7 +45,7 @@ int convert_one(const cli::Command& command) {
   const conv::FailurePaths paths{input, output};
   cli::LogReader reader;
   auto lines = reader.convert(input, real_system_calls());
-  if (!lines) return report_failure(cli::conversion_failure(lines.error(), paths));
+  if (!lines) return report_failure(cli::conversion_failure(lines.error(), paths, cli::LogReader::format_of(input)));
   if (auto delivered = conv::deliver_lines(*lines, output); !delivered) {
     return report_failure(cli::conversion_failure(delivered.error(), paths));
   }

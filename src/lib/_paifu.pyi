@@ -8,19 +8,21 @@ __all__ = [
     "JsonSerializationError",
     "JsonParsingError",
     "tenhou_to_mjai",
-    "mjlog_to_mjai",
     "__version__",
     "VERSION",
+    "mjlog_to_mjai",
 ]
 
 __version__: str
 VERSION: str
 
 class TenhouLogParsingError(ValueError):
-    """A log the converter does not take (a three-player game): "invalid log"."""
+    """A log the converter does not take (a three-player game): "invalid log"; also an mjlog
+    that is not a well-formed record: "failed to parse mjlog"."""
 
 class TenhouToMjaiError(ValueError):
-    """A kyoku that cannot be replayed: "failed to convert tenhou.net/6 log to mjai"."""
+    """A kyoku that cannot be replayed: "failed to convert tenhou.net/6 log to mjai" (or
+    "failed to convert mjlog to mjai": an incomplete game, or play that cannot be)."""
 
 class JsonSerializationError(ValueError):
     """An event that cannot be encoded: "failed to serialize"."""
@@ -38,4 +40,7 @@ def tenhou_to_mjai(filename: str | os.PathLike[str], mjai_out: str | os.PathLike
     """
 
 def mjlog_to_mjai(filename: str | os.PathLike[str], mjai_out: str | os.PathLike[str] | None = None) -> list[str]:
-    """Convert one Tenhou mjlog (XML) log to mjai event lines, as tenhou_to_mjai does."""
+    """Convert one Tenhou mjlog (XML, plain or gzip) to mjai event lines.
+
+    The same contract as tenhou_to_mjai: the lines are also written to mjai_out when given.
+    """

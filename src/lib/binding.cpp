@@ -13,6 +13,7 @@
 #include "barrier.hpp"
 #include "module.hpp"
 #include "paifu/conv/convert.hpp"
+#include "paifu/conv/convert_mjlog.hpp"
 #include "paifu/conv/failure_text.hpp"
 #include "paifu/base/internal_fault.hpp"
 #include "py_ref.hpp"
@@ -25,7 +26,13 @@
 namespace paifu::py {
 namespace {
 
-constexpr std::string_view kCallPrefix = "tenhou_to_mjai()";
+// The function being called: its name in messages, and the format it reads.
+struct Converter {
+  std::string_view call_prefix;
+  conv::LogFormat format;
+};
+constexpr Converter kTenhouConverter{"tenhou_to_mjai()", conv::LogFormat::Tenhou6};
+constexpr Converter kMjlogConverter{"mjlog_to_mjai()", conv::LogFormat::Mjlog};
 constexpr std::array<std::string_view, 2> kParameterNames{"filename", "mjai_out"};
 constexpr std::size_t kFilename = 0;
 constexpr std::size_t kMjaiOut = 1;
@@ -38,10 +45,10 @@ std::string quoted_name(std::string_view name) {
   return quoted.append(1, '\'').append(name).append(1, '\'');
 }
 
-void raise_unexpected_keyword(PyObject* name) {
+void raise_unexpected_keyword(PyObject* name, std::string_view call_prefix) {
   PyRef text(PyObject_Str(name));
   if (!text) return;
-  const std::string prefix(kCallPrefix);
+  const std::string prefix(call_prefix);
   PyRef message(PyUnicode_FromFormat("%s got an unexpected keyword argument '%U'", prefix.c_str(), text.get()));
   if (message) PyErr_SetObject(PyExc_TypeError, message.get());
 }
@@ -63,9 +70,9 @@ std::optional<std::size_t> parameter_slot(PyObject* name) {
 
 // Places the arguments into their slots (borrowed); false with a TypeError set.
 bool bind_arguments(PyObject* const* args, Py_ssize_t positional, PyObject* keyword_names,
-                    std::array<PyObject*, 2>& slots) {
+                    std::array<PyObject*, 2>& slots, std::string_view call_prefix) {
   if (positional > 2) {
-    raise_type_error(std::string(kCallPrefix) + " takes from 1 to 2 positional arguments but " +
+    raise_type_error(std::string(call_prefix) + " takes from 1 to 2 positional arguments but " +
                      std::to_string(positional) + " were given");
     return false;
   }
@@ -76,18 +83,18 @@ bool bind_arguments(PyObject* const* args, Py_ssize_t positional, PyObject* keyw
     if (!name) return false;
     const auto slot = parameter_slot(name);
     if (!slot) {
-      raise_unexpected_keyword(name);
+      raise_unexpected_keyword(name, call_prefix);
       return false;
     }
     if (slots[*slot]) {
-      raise_type_error(std::string(kCallPrefix) + " got multiple values for argument " +
+      raise_type_error(std::string(call_prefix) + " got multiple values for argument " +
                        quoted_name(kParameterNames[*slot]));
       return false;
     }
     slots[*slot] = args[positional + i];
   }
   if (!slots[kFilename]) {
-    raise_type_error(std::string(kCallPrefix) + " missing 1 required positional argument: " +
+    raise_type_error(std::string(call_prefix) + " missing 1 required positional argument: " +
                      quoted_name(kParameterNames[kFilename]));
     return false;
   }
@@ -158,11 +165,13 @@ PyObject* os_error_class(int error) {
   }
 }
 
-PyObject* exception_class_of(const Error& error) {
+PyObject* exception_class_of(const Error& error, conv::LogFormat format) {
   switch (error.stage) {
     case Stage::Open: return PyExc_FileNotFoundError;
     case Stage::Read: return os_error_class(error.number);
-    case Stage::Parse: return exception_class(ModuleException::JsonParsingError);
+    case Stage::Parse:
+      if (format == conv::LogFormat::Mjlog) return exception_class(ModuleException::TenhouLogParsingError);
+      return exception_class(ModuleException::JsonParsingError);
     case Stage::Prepare: return exception_class(ModuleException::TenhouLogParsingError);
     case Stage::Replay: return exception_class(ModuleException::TenhouToMjaiError);
     case Stage::Encode: return exception_class(ModuleException::JsonSerializationError);
@@ -173,12 +182,12 @@ PyObject* exception_class_of(const Error& error) {
   internal_fault("a conversion failure names no stage");
 }
 
-PyObject* raise_failure(const Error& error, const conv::FailurePaths& paths) {
+PyObject* raise_failure(const Error& error, const conv::FailurePaths& paths, conv::LogFormat format) {
   // Interrupted by a signal whose handler raised (KeyboardInterrupt, say): that exception stands.
   if (PyErr_Occurred()) return nullptr;
-  const std::string text = conv::failure_message(error, paths);
+  const std::string text = conv::failure_message(error, paths, format);
   PyRef message(PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "replace"));
-  if (message) PyErr_SetObject(exception_class_of(error), message.get());
+  if (message) PyErr_SetObject(exception_class_of(error, format), message.get());
   return nullptr;
 }
 
@@ -301,9 +310,9 @@ PyObject* arm_fault(PyObject*, PyObject* kind) {
 }
 #endif
 
-PyObject* convert(PyObject* const* args, Py_ssize_t positional, PyObject* keyword_names) {
+PyObject* convert(PyObject* const* args, Py_ssize_t positional, PyObject* keyword_names, const Converter& converter) {
   std::array<PyObject*, 2> slots{};
-  if (!bind_arguments(args, positional, keyword_names, slots)) return nullptr;
+  if (!bind_arguments(args, positional, keyword_names, slots, converter.call_prefix)) return nullptr;
   const auto input = path_bytes(slots[kFilename], kParameterNames[kFilename]);
   if (!input) return nullptr;
   std::optional<std::string> output;
@@ -314,14 +323,23 @@ PyObject* convert(PyObject* const* args, Py_ssize_t positional, PyObject* keywor
 #ifdef PAIFU_FAULT_INJECTION
   fire_armed_fault();
 #endif
-  auto lines = conv::convert_log_file(*input, output ? std::optional<std::string_view>(*output) : std::nullopt,
-                                      interruptible_system_calls());
-  if (!lines) return raise_failure(lines.error(), {*input, output ? std::string_view(*output) : std::string_view()});
+  const auto output_path = output ? std::optional<std::string_view>(*output) : std::nullopt;
+  auto lines = converter.format == conv::LogFormat::Mjlog
+                   ? conv::convert_mjlog_file(*input, output_path, interruptible_system_calls())
+                   : conv::convert_log_file(*input, output_path, interruptible_system_calls());
+  if (!lines) {
+    return raise_failure(lines.error(), {*input, output ? std::string_view(*output) : std::string_view()},
+                         converter.format);
+  }
   return line_list(*lines);
 }
 
 PyObject* tenhou_to_mjai(PyObject*, PyObject* const* args, Py_ssize_t positional, PyObject* keyword_names) {
-  return run_in_barrier([&] { return convert(args, positional, keyword_names); });
+  return run_in_barrier([&] { return convert(args, positional, keyword_names, kTenhouConverter); });
+}
+
+PyObject* mjlog_to_mjai(PyObject*, PyObject* const* args, Py_ssize_t positional, PyObject* keyword_names) {
+  return run_in_barrier([&] { return convert(args, positional, keyword_names, kMjlogConverter); });
 }
 
 }  // namespace
@@ -342,6 +360,23 @@ PyMethodDef tenhou_to_mjai_method = {
     "Raises OSError (FileNotFoundError, ...) when a file cannot be read or written;\n"
     "JsonParsingError, TenhouLogParsingError, TenhouToMjaiError or\n"
     "JsonSerializationError (all ValueError) for a log that cannot be converted.",
+};
+
+PyMethodDef mjlog_to_mjai_method = {
+    "mjlog_to_mjai",
+    reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&mjlog_to_mjai)),
+    METH_FASTCALL | METH_KEYWORDS,
+    "mjlog_to_mjai(filename, mjai_out=None)\n--\n\n"
+    "Convert one Tenhou mjlog (XML) game record to mjai event lines.\n\n"
+    "filename: the mjlog's path, str or os.PathLike[str] (not bytes); plain XML, or gzip\n"
+    "    (recognised by its first two bytes, whatever the name).\n"
+    "mjai_out: as for tenhou_to_mjai: the lines are also written to this file, or to\n"
+    "    standard output for \"-\"; nothing is written unless the whole game converted.\n"
+    "Returns the events as a list of str, one compact JSON object each, from start_game\n"
+    "to end_game.\n"
+    "Raises OSError (FileNotFoundError, ...) when a file cannot be read or written;\n"
+    "TenhouLogParsingError for a document that is not a four-player mjlog, and\n"
+    "TenhouToMjaiError for a game that is incomplete or whose play cannot be.",
 };
 
 #ifdef PAIFU_FAULT_INJECTION

@@ -116,10 +116,10 @@ PyRef module_name(PyObject* module) {
   return name;
 }
 
-bool add_function(PyObject* module) {
+bool add_function(PyObject* module, PyMethodDef& method) {
   PyRef owner_name = module_name(module);
   if (!owner_name) return false;
-  PyRef function(PyCMethod_New(&tenhou_to_mjai_method, module, owner_name.get(), nullptr));
+  PyRef function(PyCMethod_New(&method, module, owner_name.get(), nullptr));
   if (!function) return false;
   PyRef name(PyObject_GetAttrString(function.get(), "__name__"));
   if (!name) return false;
@@ -142,13 +142,14 @@ bool initialise(PyObject* module) {
     const char* attribute = g_exception_slots[static_cast<std::size_t>(kind)].attribute;
     if (!add_attribute(module, attribute, exception_class(kind))) return false;
   }
-  if (!add_function(module)) return false;
+  if (!add_function(module, tenhou_to_mjai_method)) return false;
 #ifdef PAIFU_FAULT_INJECTION
   // Not listed in __all__: the hook exists only in test builds.
   PyRef arm(PyCMethod_New(&arm_fault_method, module, nullptr, nullptr));
   if (!arm || PyObject_SetAttrString(module, arm_fault_method.ml_name, arm.get()) < 0) return false;
 #endif
   if (!add_version(module, "__version__") || !add_version(module, "VERSION")) return false;
+  if (!add_function(module, mjlog_to_mjai_method)) return false;
   // Reachable so that callers can name it in a handler, but not listed in __all__.
   return PyObject_SetAttrString(module, "PanicException", panic_exception_class()) == 0;
 }

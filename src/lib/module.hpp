@@ -15,8 +15,9 @@ enum class ModuleException { TenhouLogParsingError, TenhouToMjaiError, JsonSeria
 // when the interpreter refuses to create it.
 PyObject* exception_class(ModuleException kind);
 
-// The method definition behind `tenhou_to_mjai`.
+// The method definitions behind `tenhou_to_mjai` and `mjlog_to_mjai`.
 extern PyMethodDef tenhou_to_mjai_method;
+extern PyMethodDef mjlog_to_mjai_method;
 
 // Sets a TypeError "'<qualname>' object cannot be converted to '<expected>'" for `object`.
 void raise_cannot_convert(PyObject* object, std::string_view expected);

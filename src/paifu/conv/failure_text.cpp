@@ -27,6 +27,16 @@ std::string decode_message(int number) {
   }
 }
 
+// An mjlog is named without the word "log": "failed to parse mjlog".
+std::string mjlog_message(const Error& error, const FailurePaths& paths) {
+  switch (error.stage) {
+    case Stage::Open: return "failed to open mjlog file " + quoted_path(paths.input);
+    case Stage::Parse: return "failed to parse mjlog";
+    case Stage::Replay: return "failed to convert mjlog to mjai";
+    default: return failure_message(error, paths, LogFormat::Tenhou6);
+  }
+}
+
 }  // namespace
 
 std::string os_error_description(int error) {
@@ -38,7 +48,8 @@ std::string os_error_description(int error) {
   return text;
 }
 
-std::string failure_message(const Error& error, const FailurePaths& paths) {
+std::string failure_message(const Error& error, const FailurePaths& paths, LogFormat format) {
+  if (format == LogFormat::Mjlog) return mjlog_message(error, paths);
   const std::string label(kTenhouLabel);
   switch (error.stage) {
     case Stage::Open: return "failed to open " + label + " log file " + quoted_path(paths.input);
