@@ -205,8 +205,8 @@ const SystemCalls& interruptible_system_calls() {
 
 #ifdef PYPY_VERSION
 // On PyPy every str that crosses the C API is copied into a C-side form, which costs more than
-// the conversion itself. So the lines are joined into one text that Python code reads through a
-// memoryview and splits at line feeds: no str ever crosses. Lines never hold a line
+// the conversion itself. So Python code reads the lines' one text through a memoryview and
+// splits it at line feeds: no str ever crosses. Lines never hold a line
 // feed (the encoder escapes control characters), so the split gives the lines back exactly.
 PyObject* split_function() {
   static PyObject* cached = nullptr;
@@ -220,20 +220,17 @@ PyObject* split_function() {
   return keep_first(cached, created);
 }
 
-PyObject* line_list(const std::vector<std::string>& lines) {
+PyObject* line_list(const conv::Lines& lines) {
   if (lines.empty()) return PyList_New(0);
-  std::size_t size = lines.size() - 1;
-  for (const std::string& line : lines) size += line.size();
-  std::string text;
-  text.reserve(size);
-  for (const std::string& line : lines) text.append(line).append(1, '\n');
-  text.pop_back();
+  // The lines' own text without its final line feed: split, it gives the lines back.
+  const std::string_view text = lines.text().substr(0, lines.text().size() - 1);
   PyObject* split = split_function();
   if (!split) return nullptr;
   // A view over a buffer described here: PyPy 7.3.11 leaks about 1 KB per view made by
   // PyMemoryView_FromMemory, but not per view made from a caller's buffer.
   Py_buffer buffer;
-  if (PyBuffer_FillInfo(&buffer, nullptr, text.data(), static_cast<Py_ssize_t>(text.size()), 1, PyBUF_CONTIG_RO) < 0) {
+  if (PyBuffer_FillInfo(&buffer, nullptr, const_cast<char*>(text.data()), static_cast<Py_ssize_t>(text.size()), 1,
+                        PyBUF_CONTIG_RO) < 0) {
     return nullptr;
   }
   PyRef view(PyMemoryView_FromBuffer(&buffer));
@@ -249,11 +246,12 @@ PyObject* line_list(const std::vector<std::string>& lines) {
 }
 #else
 // On CPython creating each str directly is the cheapest way.
-PyObject* line_list(const std::vector<std::string>& lines) {
+PyObject* line_list(const conv::Lines& lines) {
   PyRef list(PyList_New(static_cast<Py_ssize_t>(lines.size())));
   if (!list) return nullptr;
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    PyObject* line = PyUnicode_FromStringAndSize(lines[i].data(), static_cast<Py_ssize_t>(lines[i].size()));
+    const std::string_view text = lines[i];
+    PyObject* line = PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
     if (!line) return nullptr;
     PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), line);
   }

@@ -331,14 +331,14 @@ expected<void, Error> encode_event(const Event& event, std::string& out) {
   return {};
 }
 
-expected<std::vector<std::string>, Error> encode_all(const std::vector<Event>& events) {
-  std::vector<std::string> lines;
-  lines.reserve(events.size());
+expected<Lines, Error> encode_all(const std::vector<Event>& events) {
+  // Most lines are tsumo and dahai events of 36 to 56 bytes: one growth at most for most games.
+  constexpr std::size_t kTypicalLineBytes = 64;
+  Lines lines;
+  lines.reserve(events.size(), events.size() * kTypicalLineBytes);
   for (const Event& event : events) {
-    std::string line;
-    line.reserve(128);
-    if (auto encoded = encode_event(event, line); !encoded) return unexpected(std::move(encoded.error()));
-    lines.push_back(std::move(line));
+    if (auto encoded = encode_event(event, lines.buffer()); !encoded) return unexpected(std::move(encoded.error()));
+    lines.end_line();
   }
   return lines;
 }
