@@ -1,6 +1,7 @@
 // tenhou_to_mjai(filename, mjai_out=None): the Python face of convert_log_file.
-// The binding never releases the interpreter lock, so calls from several threads take turns;
-// a call blocked on a file still sees signals (Ctrl-C raises KeyboardInterrupt).
+// The interpreter lock is released while the log is read, converted and written (no Python
+// object is touched there), so calls from several threads run at once; a call blocked on a file
+// still sees signals (Ctrl-C raises KeyboardInterrupt), taking the lock back to run the handlers.
 #include <array>
 #include <cerrno>
 #include <cstddef>
@@ -182,10 +183,31 @@ PyObject* raise_failure(const Error& error, const conv::FailurePaths& paths) {
   return nullptr;
 }
 
+// The state of this thread while it runs without the interpreter lock, or null while it holds it.
+thread_local PyThreadState* t_released_state = nullptr;
+
+// Releases the interpreter lock for its lifetime, and takes it back on every way out (an
+// exception included, before the barrier needs it).
+class WithoutInterpreterLock {
+ public:
+  WithoutInterpreterLock() { t_released_state = PyEval_SaveThread(); }
+  WithoutInterpreterLock(const WithoutInterpreterLock&) = delete;
+  WithoutInterpreterLock& operator=(const WithoutInterpreterLock&) = delete;
+  ~WithoutInterpreterLock() { PyEval_RestoreThread(std::exchange(t_released_state, nullptr)); }
+};
+
 // The system calls of a call: those of the system, but an interrupted read or write (a FIFO
 // that never answers, say) runs the interpreter's signal handlers and gives up when one raised,
-// as Python's own I/O does.
-bool resume_unless_a_handler_raised() { return PyErr_CheckSignals() == 0; }
+// as Python's own I/O does. The lock is taken back for the handlers and released again. No
+// deadlock with the lock of standard output, which a writer may hold here: no thread waits for
+// that lock while it holds the interpreter's.
+bool resume_unless_a_handler_raised() {
+  PyThreadState* released = std::exchange(t_released_state, nullptr);
+  if (released) PyEval_RestoreThread(released);
+  const bool resume = PyErr_CheckSignals() == 0;
+  if (released) t_released_state = PyEval_SaveThread();
+  return resume;
+}
 
 const SystemCalls& interruptible_system_calls() {
   static const SystemCalls calls = [] {
@@ -297,8 +319,11 @@ PyObject* convert(PyObject* const* args, Py_ssize_t positional, PyObject* keywor
 #ifdef PAIFU_FAULT_INJECTION
   fire_armed_fault();
 #endif
-  auto lines = conv::convert_log_file(*input, output ? std::optional<std::string_view>(*output) : std::nullopt,
-                                      interruptible_system_calls());
+  const auto output_path = output ? std::optional<std::string_view>(*output) : std::nullopt;
+  auto lines = [&] {
+    const WithoutInterpreterLock released;
+    return conv::convert_log_file(*input, output_path, interruptible_system_calls());
+  }();
   if (!lines) return raise_failure(lines.error(), {*input, output ? std::string_view(*output) : std::string_view()});
   return line_list(*lines);
 }
