@@ -7,6 +7,7 @@
 
 #include "paifu/tenhou/quick_reader.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -26,6 +27,9 @@ constexpr std::size_t kMaxQuickBytes = std::size_t{1} << 20;
 // The parser of each thread is kept for the next log up to this size; a larger one is made for
 // the text and freed with it, so no thread holds on to more than a small parser.
 constexpr std::size_t kMaxRetainedBytes = std::size_t{64} << 10;
+// Room made ahead for the elements of one array, at most: a text of many tiny elements (refused
+// later, say) then claims no more memory than growth would.
+constexpr std::size_t kMaxReservedElements = 4096;
 // The exact reader's nesting budget: at most this many containers open while reading records.
 constexpr int kMaxOpenContainers = 127;
 
@@ -113,11 +117,12 @@ class QuickWalk {
   }
   void close() { --open_; }
 
-  // Calls elem(e) for each element of an array.
-  template <class F>
-  bool each_element(element a, F&& elem) {
+  // Calls elem(e) for each element of an array, after making room in `out` for them all.
+  template <class Vector, class F>
+  bool each_element(element a, Vector& out, F&& elem) {
     simdjson::dom::array array;
     if (a.get_array().get(array) || !open()) return false;
+    out.reserve(std::min<std::size_t>(array.size(), kMaxReservedElements));
     for (element e : array) {
       if (!elem(e)) return false;
     }
@@ -260,7 +265,7 @@ class QuickWalk {
   }
 
   bool generic_elements(element a, JsonArray& out) {
-    return each_element(a, [&](element e) {
+    return each_element(a, out, [&](element e) {
       out.emplace_back();
       return generic(e, out.back());
     });
@@ -271,7 +276,7 @@ class QuickWalk {
   // A tile code or marker (a number 0..255 written as an integer), or a call string; any other
   // element is refused by the exact reader.
   bool action_list(element a, std::vector<ActionItem>& out) {
-    return each_element(a, [&](element e) {
+    return each_element(a, out, [&](element e) {
       if (e.type() == element_type::STRING) {
         std::string_view text;
         if (e.get_string().get(text)) return false;
@@ -325,7 +330,7 @@ class QuickWalk {
   // ---- the kyoku record ----
 
   bool tile_list(element a, std::vector<Tile>& out) {
-    return each_element(a, [&](element e) {
+    return each_element(a, out, [&](element e) {
       Tile tile;
       if (!read_tile(e, tile)) return false;
       out.push_back(tile);
@@ -342,7 +347,7 @@ class QuickWalk {
       case 1: return fixed_elements(e, 4, [&](std::size_t s, element v) { return read_integer(v, out.scores[s]); });
       case 2: return tile_list(e, out.dora_indicators);
       case 3: return tile_list(e, out.ura_indicators);
-      case 16: return each_element(e, [&](element v) { return result_item(v, out.results); });
+      case 16: return each_element(e, out.results, [&](element v) { return result_item(v, out.results); });
       default: {
         const std::size_t seat = (k - 4) / 3;
         switch ((k - 4) % 3) {
@@ -362,7 +367,7 @@ class QuickWalk {
   // ---- RawLog and Rule ----
 
   bool string_list(element a, std::vector<std::string>& out) {
-    return each_element(a, [&](element e) {
+    return each_element(a, out, [&](element e) {
       out.emplace_back();
       return read_string(e, out.back());
     });
@@ -420,7 +425,7 @@ class QuickWalk {
   bool log_field(LogField field, element e, RawLog& log) {
     switch (field) {
       case LogField::Log:
-        return each_element(e, [&](element k) {
+        return each_element(e, log.log, [&](element k) {
           log.log.emplace_back();
           return kyoku(k, log.log.back());
         });
@@ -433,7 +438,7 @@ class QuickWalk {
         return optional_field(e, log.dan, [&](element v, std::vector<std::string>& l) { return string_list(v, l); });
       case LogField::Rate:
         return optional_field(e, log.rate, [&](element v, std::vector<double>& l) {
-          return each_element(v, [&](element x) {
+          return each_element(v, l, [&](element x) {
             l.emplace_back();
             return read_double_value(x, l.back());
           });
