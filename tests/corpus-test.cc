@@ -23,7 +23,7 @@ TEST(Corpus, EveryLogConvertsToASoundStream) {
   for (const auto& path : logs) {
     auto lines = conv::convert_log_text(read_file(path));
     ASSERT_TRUE(lines) << path << ": " << lines.error().detail;
-    EXPECT_EQ(testing::check_mjai_stream(*lines), "") << path;
+    EXPECT_EQ(testing::check_mjai_stream(lines->strings()), "") << path;
   }
 }
 
@@ -83,7 +83,7 @@ TEST(Command, PrintsOneLogsLinesOrItsFailure) {
   auto lines = conv::convert_log_text(read_file(path));
   ASSERT_TRUE(lines);
   std::string expected;
-  for (const auto& line : *lines) expected += line + "\n";
+  expected += lines->text();
   EXPECT_EQ(run(std::string(PAIFU_EXE) + " " + path.string()), std::make_pair(0, expected));
 
   const fs::path missing = fs::temp_directory_path() / "paifu-no-such-log.json";

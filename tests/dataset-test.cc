@@ -51,7 +51,7 @@ std::vector<fs::path> distinct_logs() {
 std::string expected_mjai(const fs::path& log) {
   auto lines = conv::convert_log_file(log.string(), std::nullopt);
   std::string text;
-  for (const auto& line : lines.value()) text += line + "\n";
+  text += lines.value().text();
   return text;
 }
 

@@ -20,7 +20,7 @@ std::string converted(const fs::path& log) {
   auto lines = conv::convert_log_text(testing::read_file(log));
   if (!lines) return "failed: " + lines.error().detail;
   std::string text;
-  for (const auto& line : *lines) text += line + "\n";
+  text += lines->text();
   return text;
 }
 

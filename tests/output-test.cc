@@ -90,7 +90,8 @@ constexpr SystemCalls kFakeCalls{
     [](const char*, char*) -> char* { return nullptr; },
     [] { return true; }};
 
-const std::vector<std::string> kLines = {R"({"type":"start_game"})", R"({"type":"end_kyoku"})", R"({"type":"end_game"})"};
+const mjai::Lines kLines(std::vector<std::string>{R"({"type":"start_game"})", R"({"type":"end_kyoku"})",
+                                                   R"({"type":"end_game"})"});
 const std::string kFirstLine = "{\"type\":\"start_game\"}\n";
 const std::string kExpected = kFirstLine + "{\"type\":\"end_kyoku\"}\n{\"type\":\"end_game\"}\n";
 
@@ -139,7 +140,7 @@ TEST_F(OutputSink, CompletesEveryWrite) {
       EXPECT_TRUE(system_.closed.empty());
       EXPECT_TRUE(std::ranges::all_of(system_.write_fds, [](int fd) { return fd == 1; }));
       if (c.script.empty()) {
-        EXPECT_EQ(system_.write_fds.size(), 3u) << "one write per line";
+        EXPECT_EQ(system_.write_fds.size(), 1u) << "all lines in one write";
       }
     }
   }
@@ -153,10 +154,10 @@ TEST_F(OutputSink, FirstFailedWriteEndsDelivery) {
   };
   const Case cases[] = {
       {"out", {{0, ENOSPC}}, ""},
-      {"out", {{22}, {0, ENOSPC}}, kFirstLine},  // a file takes all lines in one write
+      {"out", {{22}, {0, ENOSPC}}, kFirstLine},  // all lines are asked for in one write
       {"out", {{22}, {4}, {0, EPIPE}}, kFirstLine + "{\"ty"},
       {"out", {{0}}, ""},  // a write that makes no progress
-      {"-", {{}, {0, EBADF}}, kFirstLine},
+      {"-", {{22}, {0, EBADF}}, kFirstLine},
   };
   for (const Case& c : cases) {
     system_ = FakeSystem{};

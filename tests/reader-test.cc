@@ -11,6 +11,7 @@
 #include <string>
 
 #include "test_files.hpp"
+#include "paifu/tenhou/quick_reader.hpp"
 #include "paifu/tenhou/raw_log.hpp"
 
 namespace paifu::tenhou {
@@ -314,6 +315,55 @@ TEST(ReaderCorpus, EveryRealLogParses) {
     ASSERT_TRUE(parsed.has_value()) << path << ": " << parsed.error().description;
     EXPECT_FALSE(parsed->log.empty()) << path;
     for (const Inner& k : parsed->log) EXPECT_FALSE(k.results.empty()) << path;
+  }
+}
+
+// The quick reader must read every real log itself (else it only costs time) into exactly what
+// the exact reader reads.
+TEST(QuickReader, ReadsEveryRealLogAsTheExactReaderDoes) {
+  for (const auto& path : testing::real_logs()) {
+    const std::string text = testing::read_file(path);
+    const auto quick = read_log_quickly(text);
+    ASSERT_TRUE(quick.has_value()) << path;
+    const auto exact = read_log_exactly(text);
+    ASSERT_TRUE(exact.has_value()) << path;
+    EXPECT_TRUE(*quick == *exact) << path;
+  }
+}
+
+// Where the DOM cannot tell what the exact reader sees, the quick reader declines; whatever it
+// accepts, the exact reader accepts identically.
+TEST(QuickReader, DeclinesWhatItCannotVouchFor) {
+  struct Case {
+    std::string text;
+    bool declined;
+  };
+  const std::vector<Case> cases = {
+      {minimal(), false},
+      {result("[-0,0,0,0]"), true},            // a floating-point -0 for the exact reader: Details
+      {result("[-0.5,0,0,0]"), false},
+      {minimal(R"(,"rate":[1e-400])"), true},  // underflows to zero
+      {minimal(R"(,"rate":[0.0])"), true},
+      {minimal(R"(,"rate":[1500.5,12])"), false},
+      {minimal(R"(,"zz":"\udc00")"), true},     // a lone surrogate escape
+      {minimal(R"(,"zz":"\ud83d\ude00")"), true},
+      {minimal(R"(,"zz":18446744073709551616)"), true},  // beyond 64 bits, under an unknown key
+      {minimal(R"(,"zz":1e400)"), true},
+      {"\xEF\xBB\xBF" + minimal(), true},
+      {result("[" + nested(123, R"({"a":)", "}") + "]"), true},  // past the nesting budget
+      {minimal(R"(,"zz":)" + nested(2000)), true},
+      {minimal(R"(,"zz":[1,{"log":1,"log":2}],"ref":"2019-0000")"), false},
+      {R"({"log":[],"name":["","","",""],"rule":{},"rule":{}})", true},
+      {R"([[],["","","",""],{"disp":"x","aka":1},null,null,null,null,null])", false},
+  };
+  for (const Case& c : cases) {
+    const auto quick = read_log_quickly(c.text);
+    EXPECT_EQ(!quick.has_value(), c.declined) << c.text.substr(0, 120);
+    const auto exact = read_log_exactly(c.text);
+    if (quick) {
+      ASSERT_TRUE(exact.has_value()) << c.text.substr(0, 120);
+      EXPECT_TRUE(*quick == *exact) << c.text.substr(0, 120);
+    }
   }
 }
 

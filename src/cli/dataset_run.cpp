@@ -70,19 +70,10 @@ class LogWorker {
     return fs_.io->stat(path.c_str(), &status) == 0;
   }
 
-  // The output in one buffer, compressed when asked: written with one call. (One writev of a
-  // part per line and line feed costs the kernel more than this copy does.)
-  std::string_view encode_output(const std::vector<std::string>& lines) {
-    std::size_t size = 0;
-    for (const std::string& line : lines) size += line.size() + 1;
-    joined_.clear();
-    joined_.reserve(size);
-    for (const std::string& line : lines) {
-      joined_ += line;
-      joined_ += '\n';
-    }
-    if (!settings_.gzip) return joined_;
-    reader_.codec().compress(joined_, compressed_);
+  // The output, compressed when asked: written with one call.
+  std::string_view encode_output(const conv::Lines& lines) {
+    if (!settings_.gzip) return lines.text();
+    reader_.codec().compress(lines.text(), compressed_);
     return compressed_;
   }
 
@@ -91,7 +82,7 @@ class LogWorker {
   TemporarySlot slot_;
   AtomicWriter writer_;
   LogReader reader_;
-  std::string joined_, compressed_;
+  std::string compressed_;
 };
 
 // A fault while converting one log fails that log alone; the run goes on.

@@ -1,6 +1,7 @@
 // tenhou_to_mjai(filename, mjai_out=None): the Python face of convert_log_file.
-// The binding never releases the interpreter lock, so calls from several threads take turns;
-// a call blocked on a file still sees signals (Ctrl-C raises KeyboardInterrupt).
+// The interpreter lock is released while the log is read, converted and written (no Python
+// object is touched there), so calls from several threads run at once; a call blocked on a file
+// still sees signals (Ctrl-C raises KeyboardInterrupt), taking the lock back to run the handlers.
 #include <array>
 #include <cerrno>
 #include <cstddef>
@@ -191,13 +192,28 @@ PyObject* raise_failure(const Error& error, const conv::FailurePaths& paths, con
   return nullptr;
 }
 
+// The state of this thread while it runs without the interpreter lock, or null while it holds it.
+thread_local PyThreadState* t_released_state = nullptr;
+
+// Releases the interpreter lock for its lifetime, and takes it back on every way out (an
+// exception included, before the barrier needs it).
+class WithoutInterpreterLock {
+ public:
+  WithoutInterpreterLock() { t_released_state = PyEval_SaveThread(); }
+  WithoutInterpreterLock(const WithoutInterpreterLock&) = delete;
+  WithoutInterpreterLock& operator=(const WithoutInterpreterLock&) = delete;
+  ~WithoutInterpreterLock() { PyEval_RestoreThread(std::exchange(t_released_state, nullptr)); }
+};
+
 // The system calls of a call: those of the system, but an interrupted read or write (a FIFO
 // that never answers, say) runs the interpreter's signal handlers and gives up when one raised,
-// as Python's own I/O does.
+// as Python's own I/O does. The lock is taken back for the handlers and released again. No
+// deadlock with the lock of standard output, which a writer may hold here: no thread waits for
+// that lock while it holds the interpreter's.
 #ifdef PYPY_VERSION
 // PyPy's PyErr_CheckSignals does nothing: its handlers run between bytecodes, so the binding
 // runs a function of no work written in Python, which runs them (and fails when one raised).
-bool resume_unless_a_handler_raised() {
+bool run_signal_handlers() {
   static PyObject* const nothing = [] {
     PyRef globals(PyDict_New());
     if (globals) PyDict_SetItemString(globals.get(), "__builtins__", PyEval_GetBuiltins());
@@ -208,8 +224,16 @@ bool resume_unless_a_handler_raised() {
   return static_cast<bool>(result);
 }
 #else
-bool resume_unless_a_handler_raised() { return PyErr_CheckSignals() == 0; }
+bool run_signal_handlers() { return PyErr_CheckSignals() == 0; }
 #endif
+
+bool resume_unless_a_handler_raised() {
+  PyThreadState* released = std::exchange(t_released_state, nullptr);
+  if (released) PyEval_RestoreThread(released);
+  const bool resume = run_signal_handlers();
+  if (released) t_released_state = PyEval_SaveThread();
+  return resume;
+}
 
 const SystemCalls& interruptible_system_calls() {
   static const SystemCalls calls = [] {
@@ -229,8 +253,8 @@ const SystemCalls& interruptible_system_calls() {
 
 #ifdef PYPY_VERSION
 // On PyPy every str that crosses the C API is copied into a C-side form, which costs more than
-// the conversion itself. So the lines are joined into one text that Python code reads through a
-// memoryview and splits at line feeds: no str ever crosses. Lines never hold a line
+// the conversion itself. So Python code reads the lines' one text through a memoryview and
+// splits it at line feeds: no str ever crosses. Lines never hold a line
 // feed (the encoder escapes control characters), so the split gives the lines back exactly.
 PyObject* split_function() {
   static PyObject* cached = nullptr;
@@ -244,20 +268,17 @@ PyObject* split_function() {
   return keep_first(cached, created);
 }
 
-PyObject* line_list(const std::vector<std::string>& lines) {
+PyObject* line_list(const conv::Lines& lines) {
   if (lines.empty()) return PyList_New(0);
-  std::size_t size = lines.size() - 1;
-  for (const std::string& line : lines) size += line.size();
-  std::string text;
-  text.reserve(size);
-  for (const std::string& line : lines) text.append(line).append(1, '\n');
-  text.pop_back();
+  // The lines' own text without its final line feed: split, it gives the lines back.
+  const std::string_view text = lines.text().substr(0, lines.text().size() - 1);
   PyObject* split = split_function();
   if (!split) return nullptr;
   // A view over a buffer described here: PyPy 7.3.11 leaks about 1 KB per view made by
   // PyMemoryView_FromMemory, but not per view made from a caller's buffer.
   Py_buffer buffer;
-  if (PyBuffer_FillInfo(&buffer, nullptr, text.data(), static_cast<Py_ssize_t>(text.size()), 1, PyBUF_CONTIG_RO) < 0) {
+  if (PyBuffer_FillInfo(&buffer, nullptr, const_cast<char*>(text.data()), static_cast<Py_ssize_t>(text.size()), 1,
+                        PyBUF_CONTIG_RO) < 0) {
     return nullptr;
   }
   PyRef view(PyMemoryView_FromBuffer(&buffer));
@@ -273,11 +294,12 @@ PyObject* line_list(const std::vector<std::string>& lines) {
 }
 #else
 // On CPython creating each str directly is the cheapest way.
-PyObject* line_list(const std::vector<std::string>& lines) {
+PyObject* line_list(const conv::Lines& lines) {
   PyRef list(PyList_New(static_cast<Py_ssize_t>(lines.size())));
   if (!list) return nullptr;
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    PyObject* line = PyUnicode_FromStringAndSize(lines[i].data(), static_cast<Py_ssize_t>(lines[i].size()));
+    const std::string_view text = lines[i];
+    PyObject* line = PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
     if (!line) return nullptr;
     PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), line);
   }
@@ -324,9 +346,12 @@ PyObject* convert(PyObject* const* args, Py_ssize_t positional, PyObject* keywor
   fire_armed_fault();
 #endif
   const auto output_path = output ? std::optional<std::string_view>(*output) : std::nullopt;
-  auto lines = converter.format == conv::LogFormat::Mjlog
-                   ? conv::convert_mjlog_file(*input, output_path, interruptible_system_calls())
-                   : conv::convert_log_file(*input, output_path, interruptible_system_calls());
+  auto lines = [&] {
+    const WithoutInterpreterLock released;
+    return converter.format == conv::LogFormat::Mjlog
+               ? conv::convert_mjlog_file(*input, output_path, interruptible_system_calls())
+               : conv::convert_log_file(*input, output_path, interruptible_system_calls());
+  }();
   if (!lines) {
     return raise_failure(lines.error(), {*input, output ? std::string_view(*output) : std::string_view()},
                          converter.format);

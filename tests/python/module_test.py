@@ -571,6 +571,47 @@ class ThreadTest(unittest.TestCase):
             thread.join()
         self.assertEqual(failures, [])
 
+    def test_calls_from_threads_keep_their_lines_together_on_standard_output(self):
+        # Each call writes all its lines at once, so the output is whole games one after another.
+        script = (
+            "import sys, threading, _paifu\n"
+            "logs = sys.argv[1:]\n"
+            "def work(log):\n"
+            "    for _ in range(5):\n"
+            "        _paifu.tenhou_to_mjai(log, '-')\n"
+            "threads = [threading.Thread(target=work, args=(log,)) for log in logs]\n"
+            "[thread.start() for thread in threads]\n"
+            "[thread.join() for thread in threads]\n"
+        )
+        logs = real_logs()[:4]
+        games = {"".join(line + "\n" for line in _paifu.tenhou_to_mjai(log)) for log in logs}
+        result = subprocess.run([sys.executable, "-c", script, *logs], capture_output=True, text=True,
+                                env=dict(os.environ), check=True)
+        chunks = result.stdout.split('{"type":"start_game"')[1:]
+        self.assertEqual(len(chunks), 5 * len(logs))
+        for chunk in chunks:
+            self.assertIn('{"type":"start_game"' + chunk, games)
+
+    @unittest.skipIf(platform.python_implementation() == "PyPy", "PyPy runs no Python signal handler from inside a C call")
+    def test_a_handler_that_raises_ends_a_call_blocked_without_the_lock(self):
+        class Alarm(Exception):
+            pass
+
+        def raise_alarm(signum, frame):
+            raise Alarm()
+
+        with tempfile.TemporaryDirectory() as directory:
+            fifo = os.path.join(directory, "log.json")
+            os.mkfifo(fifo)  # opening it for reading blocks: no writer ever comes
+            previous = signal.signal(signal.SIGALRM, raise_alarm)
+            try:
+                signal.setitimer(signal.ITIMER_REAL, 0.1)
+                with self.assertRaises(Alarm):
+                    _paifu.tenhou_to_mjai(fifo)
+            finally:
+                signal.setitimer(signal.ITIMER_REAL, 0)
+                signal.signal(signal.SIGALRM, previous)
+
 
 @unittest.skipUnless(hasattr(_paifu, "_arm_fault"), "the module was built without fault injection")
 class BarrierTest(unittest.TestCase):

@@ -9,10 +9,11 @@
 #include "paifu/base/error.hpp"
 #include "paifu/base/expected.hpp"
 #include "paifu/base/system_calls.hpp"
+#include "paifu/mjai/lines.hpp"
 
 namespace paifu::conv {
 
-using Lines = std::vector<std::string>;
+using Lines = mjai::Lines;
 
 // Converts the text of a log held in memory (no file is read or written).
 expected<Lines, Error> convert_log_text(std::string_view text);

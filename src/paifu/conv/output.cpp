@@ -15,7 +15,6 @@ namespace paifu::conv {
 namespace {
 
 constexpr int kStdoutFd = 1;
-constexpr char kLineFeed = '\n';
 
 // Serialises this process's writers of standard output, so a line is never split.
 std::mutex& stdout_mutex() {
@@ -25,30 +24,21 @@ std::mutex& stdout_mutex() {
 
 Error failure(Stage stage) { return Error{stage, errno, {}}; }
 
-// Each line and its line feed, as parts of one write.
-std::vector<iovec> line_parts(const std::vector<std::string>& lines) {
-  std::vector<iovec> parts;
-  parts.reserve(lines.size() * 2);
-  for (const std::string& line : lines) {
-    parts.push_back({const_cast<char*>(line.data()), line.size()});
-    parts.push_back({const_cast<char*>(&kLineFeed), 1});
-  }
-  return parts;
+// The whole text in one part; write_fully continues a partial write.
+bool write_text(const SystemCalls& sys, int fd, std::string_view text) {
+  iovec part{const_cast<char*>(text.data()), text.size()};
+  return write_fully(sys, fd, std::span<iovec>(&part, 1));
 }
 
-expected<void, Error> write_stdout(const std::vector<std::string>& lines, const SystemCalls& sys) {
-  for (const std::string& line : lines) {
-    iovec parts[2] = {{const_cast<char*>(line.data()), line.size()}, {const_cast<char*>(&kLineFeed), 1}};
-    const std::lock_guard lock(stdout_mutex());
-    if (!write_fully(sys, kStdoutFd, parts)) return unexpected(failure(Stage::Write));
-  }
+expected<void, Error> write_stdout(const mjai::Lines& lines, const SystemCalls& sys) {
+  const std::lock_guard lock(stdout_mutex());
+  if (!write_text(sys, kStdoutFd, lines.text())) return unexpected(failure(Stage::Write));
   return {};
 }
 
 // Writes and closes; a failed close is a failed write (a late error on a network file system).
-expected<void, Error> fill(const SystemCalls& sys, FileDescriptor& file, const std::vector<std::string>& lines) {
-  std::vector<iovec> parts = line_parts(lines);
-  if (!write_fully(sys, file.get(), parts)) {
+expected<void, Error> fill(const SystemCalls& sys, FileDescriptor& file, const mjai::Lines& lines) {
+  if (!write_text(sys, file.get(), lines.text())) {
     const Error error = failure(Stage::Write);
     (void)file.close();
     return unexpected(error);
@@ -57,7 +47,7 @@ expected<void, Error> fill(const SystemCalls& sys, FileDescriptor& file, const s
   return {};
 }
 
-expected<void, Error> write_directly(const std::vector<std::string>& lines, const std::string& path,
+expected<void, Error> write_directly(const mjai::Lines& lines, const std::string& path,
                                      const SystemCalls& sys) {
   const int fd = open_retrying(sys, path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) return unexpected(failure(Stage::Create));
@@ -79,7 +69,7 @@ Target regular_target(const std::string& path, const SystemCalls& sys) {
   return {resolved ? std::string(resolved.get()) : path, true};
 }
 
-expected<void, Error> write_atomically(const std::vector<std::string>& lines, const std::string& target,
+expected<void, Error> write_atomically(const mjai::Lines& lines, const std::string& target,
                                        const SystemCalls& sys) {
   auto seed = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
   std::string temporary;
@@ -110,7 +100,7 @@ bool is_stdout_path(std::string_view path) {
   return true;
 }
 
-expected<void, Error> deliver_lines(const std::vector<std::string>& lines, std::string_view path,
+expected<void, Error> deliver_lines(const mjai::Lines& lines, std::string_view path,
                                     const SystemCalls& sys) {
   if (is_stdout_path(path)) return write_stdout(lines, sys);
   // A path with a NUL byte cannot name a file, nor can the empty path.

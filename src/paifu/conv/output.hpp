@@ -8,6 +8,7 @@
 #include "paifu/base/error.hpp"
 #include "paifu/base/expected.hpp"
 #include "paifu/base/system_calls.hpp"
+#include "paifu/mjai/lines.hpp"
 
 namespace paifu::conv {
 
@@ -19,8 +20,10 @@ bool is_stdout_path(std::string_view path);
 // never closed) or to the file at `path`. A regular file (a new one, or one reached through a
 // symbolic link) is written as a temporary beside it and renamed into place once complete, so
 // that a failure leaves the old file as it was; devices and FIFOs are written directly.
-// Fails at stage Create or Write, with the errno.
-expected<void, Error> deliver_lines(const std::vector<std::string>& lines, std::string_view path,
+// The lines go out in as few writes as the system allows; on standard output all of them under
+// the process's lock for it, so that no other writer of this process splits a line. Fails at
+// stage Create or Write, with the errno.
+expected<void, Error> deliver_lines(const mjai::Lines& lines, std::string_view path,
                                     const SystemCalls& sys = real_system_calls());
 
 }  // namespace paifu::conv

@@ -7,6 +7,7 @@
 #include "paifu/base/error.hpp"
 #include "paifu/base/expected.hpp"
 #include "paifu/mjai/event.hpp"
+#include "paifu/mjai/lines.hpp"
 
 namespace paifu::mjai {
 
@@ -15,7 +16,7 @@ namespace paifu::mjai {
 // caller discards.
 expected<void, Error> encode_event(const Event& event, std::string& out);
 
-// One line per event, each encoded into its own buffer; the first failure discards them all.
-expected<std::vector<std::string>, Error> encode_all(const std::vector<Event>& events);
+// One line per event, all in one buffer; the first failure discards them all.
+expected<Lines, Error> encode_all(const std::vector<Event>& events);
 
 }  // namespace paifu::mjai

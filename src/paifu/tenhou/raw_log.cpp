@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "paifu/tenhou/json_scan.hpp"
+#include "paifu/tenhou/quick_reader.hpp"
 
 namespace paifu::tenhou {
 namespace {
@@ -676,7 +677,7 @@ class LogReader {
 
 }  // namespace
 
-expected<RawLog, ParseError> parse_raw_log(std::string_view text) {
+expected<RawLog, ParseError> read_log_exactly(std::string_view text) {
   auto scanned = json::scan(text);
   if (!scanned) {
     const auto kind = scanned.error().kind == json::ScanErrorKind::TrailingCharacters
@@ -686,6 +687,11 @@ expected<RawLog, ParseError> parse_raw_log(std::string_view text) {
         kind, scanned.error().description + " at offset " + std::to_string(scanned.error().offset)});
   }
   return LogReader(scanned->tokens.get()).document();
+}
+
+expected<RawLog, ParseError> parse_raw_log(std::string_view text) {
+  if (std::optional<RawLog> quick = read_log_quickly(text)) return std::move(*quick);
+  return read_log_exactly(text);
 }
 
 }  // namespace paifu::tenhou

@@ -26,31 +26,38 @@ using JsonObject = std::vector<JsonMember>;
 
 struct JsonValue {
   std::variant<std::nullptr_t, bool, std::uint64_t, std::int64_t, double, std::string, JsonArray, JsonObject> value;
+  friend bool operator==(const JsonValue&, const JsonValue&) = default;
 };
 
 struct JsonMember {
   std::string name;
   JsonValue value;
+  friend bool operator==(const JsonMember&, const JsonMember&) = default;
 };
 
 // An element of a draw or discard list.
 struct Marker {
   std::uint8_t value = 0;
+  friend bool operator==(const Marker&, const Marker&) = default;
 };
 struct Call {
   std::string text;
+  friend bool operator==(const Call&, const Call&) = default;
 };
 using ActionItem = std::variant<Tile, Marker, Call>;
 
 // An element of a kyoku's result list.
 struct Label {
   std::string text;
+  friend bool operator==(const Label&, const Label&) = default;
 };
 struct Deltas {
   std::array<std::int32_t, 4> values{};
+  friend bool operator==(const Deltas&, const Deltas&) = default;
 };
 struct Details {
   std::vector<JsonValue> elements;
+  friend bool operator==(const Details&, const Details&) = default;
 };
 using ResultItem = std::variant<Label, Deltas, Details>;
 
@@ -61,6 +68,7 @@ struct KyokuHeader {
   std::uint8_t kyoku = 0;
   std::uint8_t honba = 0;
   std::uint8_t kyotaku = 0;
+  friend bool operator==(const KyokuHeader&, const KyokuHeader&) = default;
 };
 
 // One kyoku record: a 17-element array whose meaning is given by position.
@@ -73,6 +81,7 @@ struct Inner {
   std::array<std::vector<ActionItem>, 4> draws;
   std::array<std::vector<ActionItem>, 4> discards;
   std::vector<ResultItem> results;
+  friend bool operator==(const Inner&, const Inner&) = default;
 };
 
 struct Rule {
@@ -81,6 +90,7 @@ struct Rule {
   std::uint8_t aka51 = 0;
   std::uint8_t aka52 = 0;
   std::uint8_t aka53 = 0;
+  friend bool operator==(const Rule&, const Rule&) = default;
 };
 
 struct RawLog {
@@ -92,6 +102,7 @@ struct RawLog {
   std::optional<std::vector<std::string>> dan;
   std::optional<std::vector<double>> rate;
   std::optional<std::vector<std::string>> sx;
+  friend bool operator==(const RawLog&, const RawLog&) = default;
 };
 
 enum class ParseErrorKind {
@@ -114,7 +125,12 @@ struct ParseError {
   std::string description;
 };
 
-// Reads the whole text as one log document, strictly and all-or-nothing.
+// Reads the whole text as one log document, strictly and all-or-nothing: through the quick
+// reader when it vouches for the text, otherwise through the exact reader.
 expected<RawLog, ParseError> parse_raw_log(std::string_view text);
+
+// The exact reader alone: a validating token scan, then a typed descent over the tokens. It
+// decides every text and gives the reason of each refusal.
+expected<RawLog, ParseError> read_log_exactly(std::string_view text);
 
 }  // namespace paifu::tenhou

@@ -1,0 +1,500 @@
+// The quick reader: the SIMD DOM parser validates the text and builds its tape in one fast pass,
+// then a typed walk mirrors the exact reader's rules over it. Every rule of the exact reader
+// that the DOM cannot see (how a number was written, a lone surrogate escape, the nesting
+// budget) is either checked here the same way or makes this reader decline.
+#define SIMDJSON_EXCEPTIONS 0
+#include <simdjson.h>
+
+#include "paifu/tenhou/quick_reader.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <utility>
+
+namespace paifu::tenhou {
+namespace {
+
+using simdjson::dom::element;
+using simdjson::dom::element_type;
+
+// Real logs are tens of kilobytes. Larger texts go to the exact reader, which keeps the memory of
+// a huge text within what it has always needed.
+constexpr std::size_t kMaxQuickBytes = std::size_t{1} << 20;
+// The parser of each thread is kept for the next log up to this size; a larger one is made for
+// the text and freed with it, so no thread holds on to more than a small parser.
+constexpr std::size_t kMaxRetainedBytes = std::size_t{64} << 10;
+// Room made ahead for the elements of one array, at most: a text of many tiny elements (refused
+// later, say) then claims no more memory than growth would.
+constexpr std::size_t kMaxReservedElements = 4096;
+// The exact reader's nesting budget: at most this many containers open while reading records.
+constexpr int kMaxOpenContainers = 127;
+
+// ---- what the DOM cannot tell ----------------------------------------------------------------
+
+bool is_separator(char c) { return c == '[' || c == ',' || c == ':' || c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// Whether the text may hold the number "-0", which the DOM reads as the integer 0 but the exact
+// reader as a floating-point number. Any "-0" after a separator counts (also inside a string:
+// declining costs only time); "-0.5" and "-0e1" are floating point either way.
+bool may_hold_negative_zero(std::string_view text) {
+  const char* data = text.data();
+  const std::size_t size = text.size();
+  for (std::size_t i = 0; i + 1 < size; ++i) {
+    const void* hit = std::memchr(data + i, '-', size - 1 - i);
+    if (hit == nullptr) return false;
+    i = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
+    if (data[i + 1] != '0' || (i > 0 && !is_separator(data[i - 1]))) continue;
+    const char next = i + 2 < size ? data[i + 2] : ' ';
+    if (next != '.' && next != 'e' && next != 'E') return true;
+  }
+  return false;
+}
+
+bool is_surrogate_lead(char first, char second) {
+  const bool d = first == 'd' || first == 'D';
+  return d && ((second >= '8' && second <= '9') || (second >= 'a' && second <= 'f') || (second >= 'A' && second <= 'F'));
+}
+
+// Whether the text may hold a "\uD800".."\uDFFF" escape: the two readers need not agree on lone
+// surrogates, so such texts are left to the exact reader.
+bool may_hold_surrogate_escape(std::string_view text) {
+  const char* data = text.data();
+  const std::size_t size = text.size();
+  for (std::size_t i = 0; i + 3 < size; ++i) {
+    const void* hit = std::memchr(data + i, '\\', size - 3 - i);
+    if (hit == nullptr) return false;
+    i = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
+    if (data[i + 1] == 'u' && is_surrogate_lead(data[i + 2], data[i + 3])) return true;
+  }
+  return false;
+}
+
+// ---- the typed walk ----------------------------------------------------------------------------
+
+// Tile lookup for every byte, as the exact reader does.
+struct TileCodeTable {
+  std::array<std::optional<Tile>, 256> tiles;
+  TileCodeTable() {
+    for (std::size_t code = 0; code < tiles.size(); ++code) tiles[code] = tile_from_code(static_cast<std::uint8_t>(code));
+  }
+};
+const TileCodeTable kTileCodes;
+
+// The reader's vocabulary, as in the exact reader.
+enum class LogField : int { Log, Name, Rule, Ratingc, Lobby, Dan, Rate, Sx, Unknown };
+constexpr std::array<std::string_view, 8> kLogFieldNames = {"log", "name", "rule", "ratingc",
+                                                             "lobby", "dan", "rate", "sx"};
+enum class RuleField : int { Disp, Aka, Aka51, Aka52, Aka53, Unknown };
+constexpr std::array<std::string_view, 5> kRuleFieldNames = {"disp", "aka", "aka51", "aka52", "aka53"};
+
+template <class Field, std::size_t N>
+Field field_of(std::string_view key, const std::array<std::string_view, N>& names) {
+  for (std::size_t i = 0; i < N; ++i) {
+    if (key == names[i]) return static_cast<Field>(i);
+  }
+  return Field::Unknown;
+}
+
+// Every step returns false to decline: either the exact reader refuses the text, or this reader
+// cannot vouch for the value. No reason is kept; the exact reader gives it.
+class QuickWalk {
+ public:
+  bool document(element root, RawLog& log) {
+    if (root.type() == element_type::OBJECT) return log_object(root, log);
+    if (root.type() == element_type::ARRAY) return log_array(root, log);
+    return false;
+  }
+
+ private:
+  bool open() {
+    if (open_ >= kMaxOpenContainers) return false;
+    ++open_;
+    return true;
+  }
+  void close() { --open_; }
+
+  // Calls elem(e) for each element of an array, after making room in `out` for them all.
+  template <class Vector, class F>
+  bool each_element(element a, Vector& out, F&& elem) {
+    simdjson::dom::array array;
+    if (a.get_array().get(array) || !open()) return false;
+    out.reserve(std::min<std::size_t>(array.size(), kMaxReservedElements));
+    for (element e : array) {
+      if (!elem(e)) return false;
+    }
+    close();
+    return true;
+  }
+
+  // Calls elem(k, e) for positions k = 0..n-1 of an array of exactly n elements.
+  template <class F>
+  bool fixed_elements(element a, std::size_t n, F&& elem) {
+    simdjson::dom::array array;
+    if (a.get_array().get(array) || !open()) return false;
+    std::size_t k = 0;
+    for (element e : array) {
+      if (k == n || !elem(k, e)) return false;
+      ++k;
+    }
+    if (k != n) return false;
+    close();
+    return true;
+  }
+
+  // ---- scalars ----
+
+  static bool read_string(element e, std::string& out) {
+    std::string_view text;
+    if (e.get_string().get(text)) return false;
+    out.assign(text);
+    return true;
+  }
+
+  // An integer within [min, max] of Int; a floating-point value is refused as it is exactly.
+  template <class Int>
+  static bool read_integer(element e, Int& out) {
+    std::int64_t value = 0;
+    if (e.type() != element_type::INT64 || e.get_int64().get(value)) return false;  // UINT64 is beyond every Int
+    if (value < static_cast<std::int64_t>(std::numeric_limits<Int>::min()) ||
+        value > static_cast<std::int64_t>(std::numeric_limits<Int>::max())) {
+      return false;
+    }
+    out = static_cast<Int>(value);
+    return true;
+  }
+
+  static bool read_tile(element e, Tile& out) {
+    std::uint8_t code = 0;
+    if (!read_integer(e, code)) return false;
+    const std::optional<Tile> tile = kTileCodes.tiles[code];
+    if (!tile) return false;
+    out = *tile;
+    return true;
+  }
+
+  // A double the exact reader reads to the same value: both round correctly, so only zero,
+  // subnormal values (where the exact reader may flush an underflow) are left to it.
+  static bool read_double_value(element e, double& out) {
+    switch (e.type()) {
+      case element_type::INT64: {
+        std::int64_t value = 0;
+        if (e.get_int64().get(value)) return false;
+        out = static_cast<double>(value);  // an integer rounds to its nearest double either way
+        return true;
+      }
+      case element_type::UINT64: {
+        std::uint64_t value = 0;
+        if (e.get_uint64().get(value)) return false;
+        out = static_cast<double>(value);
+        return true;
+      }
+      case element_type::DOUBLE: {
+        double value = 0;
+        if (e.get_double().get(value) || !std::isnormal(value)) return false;
+        out = value;
+        return true;
+      }
+      default: return false;
+    }
+  }
+
+  // ---- generic values ----
+
+  bool generic(element e, JsonValue& out) {
+    switch (e.type()) {
+      case element_type::NULL_VALUE: out.value = nullptr; return true;
+      case element_type::BOOL: {
+        bool value = false;
+        if (e.get_bool().get(value)) return false;
+        out.value = value;
+        return true;
+      }
+      case element_type::INT64: {
+        std::int64_t value = 0;
+        if (e.get_int64().get(value)) return false;
+        if (value >= 0) {
+          out.value = static_cast<std::uint64_t>(value);
+        } else {
+          out.value = value;
+        }
+        return true;
+      }
+      case element_type::UINT64: {
+        std::uint64_t value = 0;
+        if (e.get_uint64().get(value)) return false;
+        out.value = value;
+        return true;
+      }
+      case element_type::DOUBLE: {
+        double value = 0;
+        if (!read_double_value(e, value)) return false;
+        out.value = value;
+        return true;
+      }
+      case element_type::STRING: {
+        std::string text;
+        if (!read_string(e, text)) return false;
+        out.value = std::move(text);
+        return true;
+      }
+      case element_type::ARRAY: {
+        JsonArray elements;
+        if (!generic_elements(e, elements)) return false;
+        out.value = std::move(elements);
+        return true;
+      }
+      case element_type::OBJECT: {
+        simdjson::dom::object object;
+        if (e.get_object().get(object) || !open()) return false;
+        JsonObject members;
+        members.reserve(object.size());
+        for (simdjson::dom::key_value_pair member : object) {
+          members.push_back(JsonMember{std::string(member.key), {}});
+          if (!generic(member.value, members.back().value)) return false;
+        }
+        close();
+        out.value = std::move(members);
+        return true;
+      }
+    }
+    return false;
+  }
+
+  bool generic_elements(element a, JsonArray& out) {
+    return each_element(a, out, [&](element e) {
+      out.emplace_back();
+      return generic(e, out.back());
+    });
+  }
+
+  // ---- draw, discard and result elements ----
+
+  // A tile code or marker (a number 0..255 written as an integer), or a call string; any other
+  // element is refused by the exact reader.
+  bool action_list(element a, std::vector<ActionItem>& out) {
+    return each_element(a, out, [&](element e) {
+      if (e.type() == element_type::STRING) {
+        std::string_view text;
+        if (e.get_string().get(text)) return false;
+        out.emplace_back(std::in_place_type<Call>, Call{std::string(text)});
+        return true;
+      }
+      std::uint8_t code = 0;
+      if (!read_integer(e, code)) return false;
+      if (const std::optional<Tile> tile = kTileCodes.tiles[code]) {
+        out.emplace_back(std::in_place_type<Tile>, *tile);
+      } else {
+        out.emplace_back(std::in_place_type<Marker>, Marker{code});
+      }
+      return true;
+    });
+  }
+
+  // Exactly four integers within the signed 32-bit range.
+  static bool is_deltas(simdjson::dom::array array, Deltas& out) {
+    std::size_t k = 0;
+    for (element e : array) {
+      if (k == 4 || !read_integer(e, out.values[k])) return false;
+      ++k;
+    }
+    return k == 4;
+  }
+
+  // The forms in order: Label, Deltas, Details.
+  bool result_item(element e, std::vector<ResultItem>& out) {
+    if (e.type() == element_type::STRING) {
+      std::string text;
+      if (!read_string(e, text)) return false;
+      out.emplace_back(Label{std::move(text)});
+      return true;
+    }
+    simdjson::dom::array array;
+    if (e.get_array().get(array)) return false;
+    Deltas deltas;
+    if (is_deltas(array, deltas)) {
+      if (!open()) return false;
+      close();
+      out.emplace_back(deltas);
+      return true;
+    }
+    Details details;
+    if (!generic_elements(e, details.elements)) return false;
+    out.emplace_back(std::move(details));
+    return true;
+  }
+
+  // ---- the kyoku record ----
+
+  bool tile_list(element a, std::vector<Tile>& out) {
+    return each_element(a, out, [&](element e) {
+      Tile tile;
+      if (!read_tile(e, tile)) return false;
+      out.push_back(tile);
+      return true;
+    });
+  }
+
+  bool kyoku_field(std::size_t k, element e, Inner& out) {
+    switch (k) {
+      case 0:
+        return fixed_elements(e, 3, [&](std::size_t h, element v) {
+          return read_integer(v, h == 0 ? out.header.kyoku : h == 1 ? out.header.honba : out.header.kyotaku);
+        });
+      case 1: return fixed_elements(e, 4, [&](std::size_t s, element v) { return read_integer(v, out.scores[s]); });
+      case 2: return tile_list(e, out.dora_indicators);
+      case 3: return tile_list(e, out.ura_indicators);
+      case 16: return each_element(e, out.results, [&](element v) { return result_item(v, out.results); });
+      default: {
+        const std::size_t seat = (k - 4) / 3;
+        switch ((k - 4) % 3) {
+          case 0:
+            return fixed_elements(e, 13, [&](std::size_t t, element v) { return read_tile(v, out.start_hands[seat][t]); });
+          case 1: return action_list(e, out.draws[seat]);
+          default: return action_list(e, out.discards[seat]);
+        }
+      }
+    }
+  }
+
+  bool kyoku(element a, Inner& out) {
+    return fixed_elements(a, 17, [&](std::size_t k, element e) { return kyoku_field(k, e, out); });
+  }
+
+  // ---- RawLog and Rule ----
+
+  bool string_list(element a, std::vector<std::string>& out) {
+    return each_element(a, out, [&](element e) {
+      out.emplace_back();
+      return read_string(e, out.back());
+    });
+  }
+
+  static bool rule_field(RuleField field, element e, Rule& rule) {
+    switch (field) {
+      case RuleField::Disp: return read_string(e, rule.disp);
+      case RuleField::Aka: return read_integer(e, rule.aka);
+      case RuleField::Aka51: return read_integer(e, rule.aka51);
+      case RuleField::Aka52: return read_integer(e, rule.aka52);
+      case RuleField::Aka53: return read_integer(e, rule.aka53);
+      case RuleField::Unknown: break;
+    }
+    return true;
+  }
+
+  bool rule(element r, Rule& out) {
+    if (r.type() == element_type::OBJECT) {
+      simdjson::dom::object object;
+      if (r.get_object().get(object) || !open()) return false;
+      std::array<bool, 5> seen{};
+      for (simdjson::dom::key_value_pair member : object) {
+        const auto field = field_of<RuleField>(member.key, kRuleFieldNames);
+        if (field == RuleField::Unknown) continue;
+        if (std::exchange(seen[static_cast<std::size_t>(field)], true)) return false;  // a duplicate
+        if (!rule_field(field, member.value, out)) return false;
+      }
+      close();
+      return true;
+    }
+    // The array form may stop early; missing positions keep their defaults.
+    simdjson::dom::array array;
+    if (r.get_array().get(array) || !open()) return false;
+    int k = 0;
+    for (element e : array) {
+      if (k == 5 || !rule_field(static_cast<RuleField>(k), e, out)) return false;
+      ++k;
+    }
+    close();
+    return true;
+  }
+
+  // Optional fields: null holds no value.
+  template <class T, class F>
+  static bool optional_field(element e, std::optional<T>& out, F&& read) {
+    if (e.is_null()) {
+      out.reset();
+      return true;
+    }
+    out.emplace();
+    return read(e, *out);
+  }
+
+  bool log_field(LogField field, element e, RawLog& log) {
+    switch (field) {
+      case LogField::Log:
+        return each_element(e, log.log, [&](element k) {
+          log.log.emplace_back();
+          return kyoku(k, log.log.back());
+        });
+      case LogField::Name:
+        return fixed_elements(e, 4, [&](std::size_t k, element v) { return read_string(v, log.name[k]); });
+      case LogField::Rule: return rule(e, log.rule);
+      case LogField::Ratingc: return optional_field(e, log.ratingc, [](element v, std::string& s) { return read_string(v, s); });
+      case LogField::Lobby: return optional_field(e, log.lobby, [](element v, std::int32_t& n) { return read_integer(v, n); });
+      case LogField::Dan:
+        return optional_field(e, log.dan, [&](element v, std::vector<std::string>& l) { return string_list(v, l); });
+      case LogField::Rate:
+        return optional_field(e, log.rate, [&](element v, std::vector<double>& l) {
+          return each_element(v, l, [&](element x) {
+            l.emplace_back();
+            return read_double_value(x, l.back());
+          });
+        });
+      case LogField::Sx:
+        return optional_field(e, log.sx, [&](element v, std::vector<std::string>& l) { return string_list(v, l); });
+      case LogField::Unknown: break;
+    }
+    return true;
+  }
+
+  bool log_object(element o, RawLog& log) {
+    simdjson::dom::object object;
+    if (o.get_object().get(object) || !open()) return false;
+    std::array<bool, 8> seen{};
+    for (simdjson::dom::key_value_pair member : object) {
+      const auto field = field_of<LogField>(member.key, kLogFieldNames);
+      if (field == LogField::Unknown) continue;  // skipped whole, whatever it holds
+      if (std::exchange(seen[static_cast<std::size_t>(field)], true)) return false;  // a duplicate
+      if (!log_field(field, member.value, log)) return false;
+    }
+    close();
+    return seen[0] && seen[1] && seen[2];
+  }
+
+  bool log_array(element a, RawLog& log) {
+    return fixed_elements(a, 8, [&](std::size_t k, element e) { return log_field(static_cast<LogField>(k), e, log); });
+  }
+
+  int open_ = 0;
+};
+
+// The parser of this thread, kept between logs (its buffers are reused, which is most of its speed).
+simdjson::dom::parser& thread_parser() {
+  thread_local simdjson::dom::parser parser(kMaxRetainedBytes);
+  return parser;
+}
+
+std::optional<RawLog> walk(simdjson::dom::parser& parser, std::string_view text) {
+  element root;
+  if (parser.parse(text.data(), text.size()).get(root)) return std::nullopt;
+  RawLog log;
+  if (!QuickWalk().document(root, log)) return std::nullopt;
+  return log;
+}
+
+}  // namespace
+
+std::optional<RawLog> read_log_quickly(std::string_view text) {
+  if (text.empty() || text.size() > kMaxQuickBytes) return std::nullopt;
+  // A byte order mark is refused by the exact reader; the parser is not asked about it.
+  if (text.front() == '\xEF') return std::nullopt;
+  if (may_hold_negative_zero(text) || may_hold_surrogate_escape(text)) return std::nullopt;
+  if (text.size() <= kMaxRetainedBytes) return walk(thread_parser(), text);
+  simdjson::dom::parser parser(kMaxQuickBytes);
+  return walk(parser, text);
+}
+
+}  // namespace paifu::tenhou
