@@ -299,6 +299,44 @@ TEST(Command, ConvertsOneLogToAFileOrStandardOutput) {
   EXPECT_EQ(from_gzip.out, expected_mjai(log));
 }
 
+// mjlogs under each of their names, gzip told by the first bytes; their failures name the format.
+TEST(Command, ConvertsMjlogsUnderEachOfTheirNames) {
+  const TempDir dir;
+  const fs::path pairs = fs::path(PAIFU_MJLOG_DIR) / "pairs";
+  std::vector<fs::path> games;
+  for (const auto& entry : fs::directory_iterator(pairs)) {
+    if (entry.path().extension() == ".xml") games.push_back(entry.path());
+  }
+  std::sort(games.begin(), games.end());
+  ASSERT_EQ(games.size(), 6u);
+  fs::create_directories(dir / "in");
+  fs::copy_file(games[0], dir / "in" / "a.xml");
+  gzip_file(games[1], dir / "in" / "b.xml.gz");
+  gzip_file(games[2], dir / "in" / "c.mjlog");  // as Tenhou's download names them
+  gzip_file(games[3], dir / "in" / "d.mjlog.gz");
+  fs::copy_file(games[4], dir / "in" / "e.mjlog");
+  fs::copy_file(fs::path(games[5]).replace_extension(".json"), dir / "in" / "f.json");
+  fs::copy_file(games[5], dir / "in" / "f.mjlog");
+  write_file(dir / "in" / "g.mjlog", "<mjloggm>");
+  const fs::path missing = dir / "missing.xml";
+  const auto result = run_paifu({(dir / "in").string(), missing.string(), "-o", (dir / "out").string()});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(without_last_line(result.err),
+            (dir / "in" / "f.mjlog").string() + ": FileExistsError: mjai out file " + (dir / "out" / "f.mjson").string() +
+                " is also the output of an earlier log of this run\n" + (dir / "in" / "g.mjlog").string() +
+                ": TenhouLogParsingError: failed to parse mjlog\n" + missing.string() +
+                ": FileNotFoundError: failed to open mjlog file \"" + missing.string() + "\"\n");
+  std::map<std::string, std::string> expected;
+  for (std::size_t i = 0; i < games.size(); ++i) {
+    expected[std::string(1, static_cast<char>('a' + i)) + ".mjson"] =
+        expected_mjai(fs::path(games[i]).replace_extension(".json"));
+  }
+  EXPECT_EQ(tree_contents(dir / "out"), expected);
+  const auto one = run_paifu({(dir / "in" / "c.mjlog").string()});
+  EXPECT_EQ(one.status, 0) << one.err;
+  EXPECT_EQ(one.out, expected["c.mjson"]);
+}
+
 // Stopping a run mid-way leaves complete outputs only, and exits with 128 + the signal: asked
 // once, the logs in flight finish; twice, or on a crash, their temporaries are removed.
 TEST(Command, AnInterruptedRunLeavesOnlyCompleteOutputs) {

@@ -11,21 +11,24 @@ namespace paifu::cli {
 namespace {
 
 constexpr const char* kDescription =
-    "paifu converts Tenhou version-6 JSON game logs into mjai event lines.\n"
+    "paifu converts Tenhou game logs into mjai event lines: version-6 JSON logs (*.json), and\n"
+    "mjlog XML records (*.mjlog, *.xml; gzip-compressed or not, told by their first bytes).\n"
     "\n"
     "  paifu LOG [OUTPUT]        one log: its lines go to standard output, or to the file OUTPUT\n"
     "  paifu INPUT... -o OUTDIR  many: each INPUT is a log or a directory searched recursively\n"
-    "                            for *.json and *.json.gz (gzip) logs. Each log becomes one mjai\n"
-    "                            file under OUTDIR, at its path relative to the directory given\n"
-    "                            (a log given directly lands in OUTDIR itself), named *.mjson,\n"
-    "                            or *.mjson.gz with --gzip. Outputs appear only complete. A log\n"
-    "                            that fails is reported as 'PATH: ClassName: message' on\n"
-    "                            standard error, and the others go on.\n";
+    "                            for *.json, *.mjlog and *.xml logs, each also as *.gz (gzip).\n"
+    "                            Each log becomes one mjai file under OUTDIR, at its path relative\n"
+    "                            to the directory given (a log given directly lands in OUTDIR\n"
+    "                            itself), named *.mjson, or *.mjson.gz with --gzip. Outputs appear\n"
+    "                            only complete. A log that fails is reported as\n"
+    "                            'PATH: ClassName: message' on standard error; the others go on.\n";
 
 constexpr const char* kFooter =
     "Examples:\n"
     "  paifu game.json                            print one log's mjai lines\n"
     "  paifu game.json.gz game.mjson              write them to a file\n"
+    "  paifu GAMEID.mjlog                         print an mjlog's lines (gzip or plain XML)\n"
+    "  paifu mjlogs -o mjai                       every *.mjlog, *.xml(.gz) to mjai/**/*.mjson\n"
     "  paifu logs/2024 -o mjai/2024 --gzip -j 8   a folder to mjai/2024/**/*.mjson.gz, 8 workers\n"
     "  paifu logs -o out --gzip --gzip-level 1    faster compression, larger files\n"
     "  paifu logs -o out --skip-existing          resume an interrupted run\n"

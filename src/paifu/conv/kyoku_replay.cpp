@@ -51,7 +51,7 @@ std::string call_text(const Event& call) {
 }
 
 [[noreturn]] void broken_layout(const char* what,
-                               std::source_location where = std::source_location::current()) {
+                               SourceLocation where = SourceLocation::current()) {
   internal_fault(what, where);
 }
 

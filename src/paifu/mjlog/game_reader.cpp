@@ -6,7 +6,6 @@
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <optional>
 #include <pugixml.hpp>
 #include <string_view>
@@ -38,6 +37,21 @@ unexpected<Error> play_fault(PlayFault fault, std::string detail = {}) {
 // A decimal integer, written plainly (an optional "-", digits), within [low, high].
 std::optional<std::int64_t> parse_integer(std::string_view text, std::int64_t low, std::int64_t high) {
   if (text.empty() || text.front() == '+') return std::nullopt;
+  if (text.size() <= 4) {  // tile numbers, seats, scores: the most of them, read directly
+    const bool negative = text.front() == '-';
+    std::int64_t value = 0;
+    for (std::size_t i = negative ? 1 : 0; i < text.size(); ++i) {
+      const char c = text[i];
+      if (c < '0' || c > '9') return std::nullopt;
+      value = value * 10 + (c - '0');
+    }
+    if (negative) {
+      if (text.size() == 1) return std::nullopt;
+      value = -value;
+    }
+    if (value < low || value > high) return std::nullopt;
+    return value;
+  }
   std::int64_t value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (error != std::errc() || end != text.data() + text.size() || value < low || value > high) return std::nullopt;
@@ -123,6 +137,9 @@ enum class Phase : std::uint8_t {
 class GameReader {
  public:
   Status run(const pugi::xml_node root) {
+    std::size_t elements = 0;
+    for (pugi::xml_node node = root.first_child(); node; node = node.next_sibling()) ++elements;
+    events_.reserve(elements + 16);  // one event per element, and end_kyoku after each kyoku
     events_.emplace_back(mjai::None{});  // start_game, filled in at the end
     for (pugi::xml_node node = root.first_child(); node; node = node.next_sibling()) {
       if (node.type() != pugi::node_element) continue;
@@ -192,24 +209,30 @@ class GameReader {
 
   // The tile number of a T52-style name, when the name is one: the letter, then digits only.
   static expected<std::optional<TileNumber>, Error> tile_of_name(const char* name) {
-    const char* digits = name + 1;
-    if (*digits == '\0') return std::optional<TileNumber>();
-    for (const char* c = digits; *c; ++c) {
-      if (*c < '0' || *c > '9') return std::optional<TileNumber>();
+    unsigned value = 0;
+    const char* c = name + 1;
+    for (; *c >= '0' && *c <= '9'; ++c) {
+      if (value < kTileNumbers) value = value * 10 + static_cast<unsigned>(*c - '0');
     }
-    const auto value = parse_integer(digits, 0, kTileNumbers - 1);
-    if (!value) return parse_fault(ParseFault::BadTile, name);
-    return std::optional<TileNumber>(static_cast<TileNumber>(*value));
+    if (*c != '\0' || c == name + 1) return std::optional<TileNumber>();
+    if (value >= kTileNumbers) return parse_fault(ParseFault::BadTile, name);
+    return std::optional<TileNumber>(static_cast<TileNumber>(value));
   }
+
+  // The seat a draw (T U V W) or discard (D E F G) letter stands for, or -1.
+  static int draw_seat(char letter) { return letter >= 'T' && letter <= 'W' ? letter - 'T' : -1; }
+  static int discard_seat(char letter) { return letter >= 'D' && letter <= 'G' ? letter - 'D' : -1; }
 
   Status element(pugi::xml_node node) {
     const char* name = node.name();
-    if (const char* letter = std::strchr("TUVWDEFG", name[0]); letter && name[0] != '\0') {
+    const int drawer = draw_seat(name[0]);
+    const int discarder = discard_seat(name[0]);
+    if ((drawer >= 0 || discarder >= 0) && name[1] >= '0' && name[1] <= '9') {
       auto number = tile_of_name(name);
       if (!number) return unexpected(std::move(number.error()));
       if (*number) {
-        const auto index = static_cast<Seat>(letter - "TUVWDEFG");
-        return index < 4 ? draw(index, **number) : discard(static_cast<Seat>(index - 4), **number);
+        if (drawer >= 0) return draw(static_cast<Seat>(drawer), **number);
+        return discard(static_cast<Seat>(discarder), **number);
       }
     }
     const std::string_view tag(name);

@@ -6,7 +6,9 @@
 #include "paifu/mjlog/xml_check.hpp"
 
 #include <cstddef>
+#include <array>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <unordered_set>
 #include <vector>
@@ -16,23 +18,58 @@
 namespace paifu::mjlog {
 namespace {
 
-bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-bool is_ascii_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-bool is_hex_digit(char c) { return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-bool is_non_ascii(char c) { return static_cast<unsigned char>(c) >= 0x80; }
+constexpr bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+constexpr bool is_ascii_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
+constexpr bool is_hex_digit(char c) { return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+constexpr bool is_non_ascii(char c) { return static_cast<unsigned char>(c) >= 0x80; }
 // Any non-ASCII character counts as a name character: the names this reader looks at are ASCII.
-bool is_name_start(char c) { return is_ascii_letter(c) || c == '_' || c == ':' || is_non_ascii(c); }
-bool is_name_char(char c) { return is_name_start(c) || is_digit(c) || c == '-' || c == '.'; }
+constexpr bool is_name_start(char c) { return is_ascii_letter(c) || c == '_' || c == ':' || is_non_ascii(c); }
+
+constexpr std::array<bool, 256> make_name_chars() {
+  std::array<bool, 256> table{};
+  for (int c = 0; c < 256; ++c) {
+    const char ch = static_cast<char>(c);
+    table[static_cast<std::size_t>(c)] = is_name_start(ch) || is_digit(ch) || ch == '-' || ch == '.';
+  }
+  return table;
+}
+constexpr auto kNameChars = make_name_chars();
+bool is_name_char(char c) { return kNameChars[static_cast<unsigned char>(c)]; }
+
+// The bytes that end a run of plain characters: in character data "<", "&" and "]" (for
+// "]]>"); in attribute values also the quotes.
+constexpr std::array<bool, 256> stop_table(std::string_view stops) {
+  std::array<bool, 256> table{};
+  for (const char c : stops) table[static_cast<unsigned char>(c)] = true;
+  return table;
+}
+constexpr auto kDataStops = stop_table("<&]");
+constexpr auto kValueStops = stop_table("<&\"'");
 
 bool is_xml_char(char32_t c) {
   return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
          (c >= 0x10000 && c <= 0x10FFFF);
 }
 
+// True when none of the 8 bytes is a control character or beyond ASCII: the common case, so it
+// is tested a word at a time.
+bool is_plain_ascii_word(const char* bytes) {
+  std::uint64_t word = 0;
+  std::memcpy(&word, bytes, sizeof word);
+  constexpr std::uint64_t kHigh = 0x8080808080808080;
+  constexpr std::uint64_t kSpaces = 0x2020202020202020;
+  // A byte below 0x20 borrows into its high bit when 0x20 is taken from it.
+  return ((word | (word - kSpaces)) & kHigh) == 0;
+}
+
 const char* find_character_fault(std::string_view text) {
   std::size_t pos = 0;
   while (pos < text.size()) {
+    if (pos + 8 <= text.size() && is_plain_ascii_word(text.data() + pos)) {
+      pos += 8;
+      continue;
+    }
     const auto byte = static_cast<unsigned char>(text[pos]);
     if (byte < 0x80) {
       if (byte < 0x20 && !is_space(static_cast<char>(byte))) return "a control character";
@@ -65,6 +102,9 @@ class Scanner {
   bool at_end() const { return pos_ >= text_.size(); }
   char peek() const { return at_end() ? '\0' : text_[pos_]; }
   bool starts(std::string_view prefix) const { return text_.substr(pos_).starts_with(prefix); }
+  void skip_until(const std::array<bool, 256>& stops) {
+    while (pos_ < text_.size() && !stops[static_cast<unsigned char>(text_[pos_])]) ++pos_;
+  }
   void skip_space() {
     while (!at_end() && is_space(text_[pos_])) ++pos_;
   }
@@ -168,7 +208,18 @@ class Scanner {
     const char quote = peek();
     if (quote != '"' && quote != '\'') return "an attribute value without quotes";
     ++pos_;
+    // Values can be long (the wall's seed): the closing quote is found first, then the value is
+    // searched for "<" and "&".
+    const void* close = std::memchr(text_.data() + pos_, quote, text_.size() - pos_);
+    if (!close) return "an unterminated attribute value";
+    const std::size_t end = static_cast<std::size_t>(static_cast<const char*>(close) - text_.data());
+    if (std::memchr(text_.data() + pos_, '<', end - pos_)) return "\"<\" in an attribute value";
+    if (!std::memchr(text_.data() + pos_, '&', end - pos_)) {
+      pos_ = end + 1;
+      return nullptr;
+    }
     for (;;) {
+      skip_until(kValueStops);
       if (at_end()) return "an unterminated attribute value";
       const char c = text_[pos_];
       if (c == quote) {
@@ -210,7 +261,8 @@ class Scanner {
     for (;;) {
       const std::size_t before = pos_;
       skip_space();
-      if (starts("/>")) {
+      if (peek() == '/') {
+        if (pos_ + 1 >= text_.size() || text_[pos_ + 1] != '>') return "a malformed start tag";
         pos_ += 2;
         empty = true;
         return nullptr;
@@ -245,8 +297,8 @@ class Scanner {
     std::size_t depth = 0;
     for (;;) {
       // Character data up to the next markup or reference.
-      while (!at_end() && text_[pos_] != '<' && text_[pos_] != '&') {
-        if (text_[pos_] == ']' && starts("]]>")) return "\"]]>\" in character data";
+      for (skip_until(kDataStops); !at_end() && text_[pos_] == ']'; skip_until(kDataStops)) {
+        if (starts("]]>")) return "\"]]>\" in character data";
         ++pos_;
       }
       if (at_end()) return "an unclosed element";
@@ -255,7 +307,13 @@ class Scanner {
         if (const char* fault = reference()) return fault;
         continue;
       }
-      if (starts("</")) {
+      const char after = pos_ + 1 < text_.size() ? text_[pos_ + 1] : '\0';
+      if (after != '/' && after != '!' && after != '?') {  // the usual case first
+        bool empty = false;
+        if (const char* fault = start_tag(empty)) return fault;
+        if (!empty) ++depth;
+        if (depth == 0) return nullptr;
+      } else if (after == '/') {
         if (depth == 0) return "an end tag without its start";
         if (const char* fault = end_tag()) return fault;
         if (--depth == 0) return nullptr;
@@ -266,13 +324,8 @@ class Scanner {
         if (!skip_past("]]>")) return "an unterminated CDATA section";
       } else if (starts("<?")) {
         if (const char* fault = processing_instruction()) return fault;
-      } else if (starts("<!")) {
-        return "a markup declaration";
       } else {
-        bool empty = false;
-        if (const char* fault = start_tag(empty)) return fault;
-        if (!empty) ++depth;
-        if (depth == 0) return nullptr;
+        return "a markup declaration";
       }
     }
   }
