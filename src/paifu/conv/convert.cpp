@@ -31,9 +31,7 @@ expected<tenhou::RawLog, Error> parse(std::string_view text) {
 expected<Lines, Error> convert_parsed(tenhou::RawLog&& raw) {
   auto game = prepare_game_log(std::move(raw));
   if (!game) return unexpected(std::move(game.error()));
-  auto events = run_game_frame(std::move(*game));
-  if (!events) return unexpected(std::move(events.error()));
-  return mjai::encode_all(*events);
+  return encode_game(std::move(*game));
 }
 
 }  // namespace
