@@ -20,11 +20,7 @@ expected<void, Error> check_encoding(std::string_view text) {
 }
 
 expected<tenhou::RawLog, Error> parse(std::string_view text) {
-  auto raw = tenhou::parse_raw_log(text);
-  if (!raw) {
-    return unexpected(Error{Stage::Parse, static_cast<int>(raw.error().kind), std::move(raw.error().description)});
-  }
-  return std::move(*raw);
+  return tenhou::parse_raw_log(text);
 }
 
 // Prepare, replay and encode a parsed log.
