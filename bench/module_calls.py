@@ -2,14 +2,17 @@
 
 Prints one JSON object: the median over repetitions of the mean time per log of
   call:  tenhou_to_mjai(path), the whole Python-visible call;
+  file:  tenhou_to_mjai(path, mjai_out=FILE), the call that also writes a file (in TMPDIR);
   split: building the same list of str inside the interpreter from one text split at line feeds,
          the cheapest way to build the list (no C API crossing per item);
   loop:  the same list built by a plain Python loop that slices each line out of that text.
 Usage: module_calls.py REPETITIONS LOG...
 """
 import json
+import os
 import statistics
 import sys
+import tempfile
 import time
 
 import _paifu
@@ -43,9 +46,13 @@ def main():
     per_log(_paifu.tenhou_to_mjai, logs, 3)
     per_log(lambda text: text.split("\n"), texts, 3)
     per_log(lambda item: [item[0][a:b] for a, b in item[1]], spans, 3)
+    scratch = tempfile.TemporaryDirectory()
+    out = os.path.join(scratch.name, "out.mjson")
+    per_log(lambda log: _paifu.tenhou_to_mjai(log, out), logs, 3)
     result = {
         "interpreter": sys.implementation.name,
         "call": per_log(_paifu.tenhou_to_mjai, logs, repetitions),
+        "file": per_log(lambda log: _paifu.tenhou_to_mjai(log, out), logs, repetitions),
         "split": per_log(lambda text: text.split("\n"), texts, repetitions),
         "loop": per_log(lambda item: [item[0][a:b] for a, b in item[1]], spans, repetitions),
         "lines_per_log": sum(len(lines) for lines in line_lists) / len(logs),

@@ -28,6 +28,11 @@ void expect_play(const PlayCase& c) {
   const auto events = convert_kyoku(kyoku);
   ASSERT_TRUE(events.has_value()) << events.error().number;
   PAIFU_EXPECT_EVENTS(*events, whole_kyoku(kyoku, c.play));
+  // Encoded as it is replayed, the kyoku gives the lines of its event list, replays included.
+  mjai::Lines lines;
+  mjai::LineWriter writer(lines);
+  ASSERT_TRUE(append_kyoku_events(kyoku, writer).has_value());
+  EXPECT_EQ(lines, mjai::encode_all(*events).value());
 }
 
 TEST(KyokuReplay, PlainTurnsAndEndings) {

@@ -157,14 +157,14 @@ TEST(ReaderRefuses, EachMalformedOrMistypedDocumentWithItsKind) {
   for (const Case& c : cases) {
     const auto parsed = parse_raw_log(c.text);
     ASSERT_FALSE(parsed.has_value()) << c.text;
-    EXPECT_EQ(parsed.error().kind, c.kind) << c.text << "\n" << parsed.error().description;
+    EXPECT_EQ(parse_error_kind(parsed.error()), c.kind) << c.text << "\n" << parsed.error().detail;
   }
 }
 
 TEST(ReaderRefuses, EmptyViewWithoutData) {
   const auto parsed = parse_raw_log(std::string_view{});
   ASSERT_FALSE(parsed.has_value());
-  EXPECT_EQ(parsed.error().kind, Kind::Syntax);
+  EXPECT_EQ(parse_error_kind(parsed.error()), Kind::Syntax);
 }
 
 // A text that ends inside a multi-byte sequence must be refused without reading past its end
@@ -181,8 +181,8 @@ TEST(ReaderRefuses, InvalidTileWithTheFixedMessage) {
   for (int code : {10, 20, 40, 48, 50, 54, 60, 255}) {
     const auto parsed = parse_raw_log(with_log(kyoku(2, "[" + std::to_string(code) + "]")));
     ASSERT_FALSE(parsed.has_value()) << code;
-    EXPECT_EQ(parsed.error().kind, Kind::InvalidTile);
-    EXPECT_EQ(parsed.error().description, invalid_tile_code_message(static_cast<std::uint8_t>(code)));
+    EXPECT_EQ(parse_error_kind(parsed.error()), Kind::InvalidTile);
+    EXPECT_EQ(parsed.error().detail, invalid_tile_code_message(static_cast<std::uint8_t>(code)));
   }
 }
 
@@ -191,7 +191,7 @@ TEST(ReaderAccepts, MinimalObjectAndArrayFormsAlike) {
                                  minimal(R"(,"ratingc":null,"lobby":null,"dan":null,"rate":null,"sx":null)") +
                                      " \r\n\t"}) {
     const auto parsed = parse_raw_log(text);
-    ASSERT_TRUE(parsed.has_value()) << text << ": " << parsed.error().description;
+    ASSERT_TRUE(parsed.has_value()) << text << ": " << parsed.error().detail;
     EXPECT_TRUE(parsed->log.empty());
     EXPECT_EQ(parsed->rule.disp, "");
     EXPECT_EQ(parsed->rule.aka + parsed->rule.aka51 + parsed->rule.aka52 + parsed->rule.aka53, 0);
@@ -204,7 +204,7 @@ TEST(ReaderAccepts, FieldsInAnyOrderEscapedKeysAndSkippedValues) {
       R"({"rule":["4\u9ebb",1],"zz":{"log":5,"a":[1e400,0e400,-0,{}]},"sx":[],"na\u006De":["A","B","C","D"],)"
       R"("lobby":-2147483648,"rate":[1500,1.5,1e-400],"LOG":null,"dan":["x"],"log":[]})";
   const auto parsed = parse_raw_log(text);
-  ASSERT_TRUE(parsed.has_value()) << parsed.error().description;
+  ASSERT_TRUE(parsed.has_value()) << parsed.error().detail;
   EXPECT_EQ(parsed->rule.disp, "4\xE9\xBA\xBB");
   EXPECT_EQ(parsed->rule.aka, 1);
   EXPECT_EQ(parsed->rule.aka51, 0);
@@ -220,7 +220,7 @@ TEST(ReaderAccepts, FieldsInAnyOrderEscapedKeysAndSkippedValues) {
 TEST(ReaderAccepts, HugeNumbersUnderSkippedKeysWithoutTouchingStrings) {
   const std::string text = R"({"zz":[1e999,"x"],"log":[],"name":["1e999","-1E+400","\"1e999",""],"rule":{}})";
   const auto parsed = parse_raw_log(text);
-  ASSERT_TRUE(parsed.has_value()) << parsed.error().description;
+  ASSERT_TRUE(parsed.has_value()) << parsed.error().detail;
   EXPECT_EQ(parsed->name[0], "1e999");
   EXPECT_EQ(parsed->name[1], "-1E+400");
   EXPECT_EQ(parsed->name[2], "\"1e999");
@@ -229,7 +229,7 @@ TEST(ReaderAccepts, HugeNumbersUnderSkippedKeysWithoutTouchingStrings) {
 
 TEST(ReaderKyoku, ReadsEveryPositionAndGivesActionForms) {
   const auto parsed = parse_raw_log(with_log(kyoku(6, R"([60,0,"",10,48,255,11,"r60",53])")));
-  ASSERT_TRUE(parsed.has_value()) << parsed.error().description;
+  ASSERT_TRUE(parsed.has_value()) << parsed.error().detail;
   const Inner& k = parsed->log.at(0);
   EXPECT_EQ(k.scores[3], 25000);
   EXPECT_EQ(k.dora_indicators.size(), 1u);
@@ -252,7 +252,7 @@ TEST(ReaderKyoku, ResultFormsAndGenericNumberKinds) {
       16, R"(["和了",[-1000,0,-2147483648,2147483647],[1,2,3],[1,2,3,4,5],[1,2,3,4.5],[1,2,3,2147483648],[],)"
           R"([0,18446744073709551615,18446744073709551616,-9223372036854775808,-9223372036854775809,-0,1e2,)"
           R"("s",null,true,{"a":[1],"a":2},1e-400]])")));
-  ASSERT_TRUE(parsed.has_value()) << parsed.error().description;
+  ASSERT_TRUE(parsed.has_value()) << parsed.error().detail;
   const auto& results = parsed->log.at(0).results;
   ASSERT_EQ(results.size(), 8u);
   EXPECT_EQ(std::get<Label>(results[0]).text, "和了");
@@ -302,7 +302,7 @@ TEST(ReaderNesting, TheHundredTwentyEighthOpenContainerFails) {
     const auto parsed = parse_raw_log(c.text);
     EXPECT_EQ(parsed.has_value(), c.ok) << c.text.substr(0, 200);
     if (!c.ok && !parsed) {
-      EXPECT_EQ(parsed.error().kind, c.kind) << parsed.error().description;
+      EXPECT_EQ(parse_error_kind(parsed.error()), c.kind) << parsed.error().detail;
     }
   }
 }
@@ -312,19 +312,21 @@ TEST(ReaderCorpus, EveryRealLogParses) {
   ASSERT_GE(logs.size(), 17u);
   for (const auto& path : logs) {
     const auto parsed = parse_raw_log(testing::read_file(path));
-    ASSERT_TRUE(parsed.has_value()) << path << ": " << parsed.error().description;
+    ASSERT_TRUE(parsed.has_value()) << path << ": " << parsed.error().detail;
     EXPECT_FALSE(parsed->log.empty()) << path;
     for (const Inner& k : parsed->log) EXPECT_FALSE(k.results.empty()) << path;
   }
 }
 
-// The quick reader must read every real log itself (else it only costs time) into exactly what
-// the exact reader reads.
-TEST(QuickReader, ReadsEveryRealLogAsTheExactReaderDoes) {
+// The quick reader must read every compact real log itself (else it only costs time) into
+// exactly what the exact reader reads; pretty-printed ones are left to the exact reader.
+TEST(QuickReader, ReadsEveryCompactRealLogAsTheExactReaderDoes) {
   for (const auto& path : testing::real_logs()) {
     const std::string text = testing::read_file(path);
     const auto quick = read_log_quickly(text);
-    ASSERT_TRUE(quick.has_value()) << path;
+    const bool pretty = std::count(text.begin(), text.end(), '\n') > 64;
+    ASSERT_EQ(quick.has_value(), !pretty) << path;
+    if (pretty) continue;
     const auto exact = read_log_exactly(text);
     ASSERT_TRUE(exact.has_value()) << path;
     EXPECT_TRUE(*quick == *exact) << path;

@@ -20,20 +20,14 @@ expected<void, Error> check_encoding(std::string_view text) {
 }
 
 expected<tenhou::RawLog, Error> parse(std::string_view text) {
-  auto raw = tenhou::parse_raw_log(text);
-  if (!raw) {
-    return unexpected(Error{Stage::Parse, static_cast<int>(raw.error().kind), std::move(raw.error().description)});
-  }
-  return std::move(*raw);
+  return tenhou::parse_raw_log(text);
 }
 
 // Prepare, replay and encode a parsed log.
 expected<Lines, Error> convert_parsed(tenhou::RawLog&& raw) {
   auto game = prepare_game_log(std::move(raw));
   if (!game) return unexpected(std::move(game.error()));
-  auto events = run_game_frame(std::move(*game));
-  if (!events) return unexpected(std::move(events.error()));
-  return mjai::encode_all(*events);
+  return encode_game(std::move(*game));
 }
 
 }  // namespace

@@ -105,20 +105,17 @@ expected<SeatEvents, Error> build_seat_events(const PreparedKyoku& kyoku) {
   return seats;
 }
 
-expected<void, Error> append_kyoku_events(const PreparedKyoku& kyoku, std::vector<Event>& events) {
+namespace {
+
+template <class Out>
+expected<void, Error> append_events(const PreparedKyoku& kyoku, Out& events) {
   auto seats = build_seat_events(kyoku);
   if (!seats) return unexpected(std::move(seats.error()));
   return replay_kyoku(kyoku, *seats, events);
 }
 
-expected<std::vector<Event>, Error> convert_kyoku(const PreparedKyoku& kyoku) {
-  std::vector<Event> events;
-  events.reserve(kyoku_event_bound(kyoku));
-  if (auto ok = append_kyoku_events(kyoku, events); !ok) return unexpected(std::move(ok.error()));
-  return events;
-}
-
-void append_kyoku_result(std::vector<Event>& events, const PreparedKyoku& kyoku) {
+template <class Out>
+void append_result(Out& events, const PreparedKyoku& kyoku) {
   if (const Win* win = std::get_if<Win>(&kyoku.outcome)) {
     for (const HoraEntry& entry : win->entries) {
       events.emplace_back(mjai::Hora{entry.actor, entry.target, entry.deltas, kyoku.ura_indicators});
@@ -128,5 +125,26 @@ void append_kyoku_result(std::vector<Event>& events, const PreparedKyoku& kyoku)
   }
   events.emplace_back(mjai::EndKyoku{});
 }
+
+}  // namespace
+
+expected<void, Error> append_kyoku_events(const PreparedKyoku& kyoku, std::vector<Event>& events) {
+  return append_events(kyoku, events);
+}
+
+expected<void, Error> append_kyoku_events(const PreparedKyoku& kyoku, mjai::LineWriter& lines) {
+  return append_events(kyoku, lines);
+}
+
+expected<std::vector<Event>, Error> convert_kyoku(const PreparedKyoku& kyoku) {
+  std::vector<Event> events;
+  events.reserve(kyoku_event_bound(kyoku));
+  if (auto ok = append_kyoku_events(kyoku, events); !ok) return unexpected(std::move(ok.error()));
+  return events;
+}
+
+void append_kyoku_result(std::vector<Event>& events, const PreparedKyoku& kyoku) { append_result(events, kyoku); }
+
+void append_kyoku_result(mjai::LineWriter& lines, const PreparedKyoku& kyoku) { append_result(lines, kyoku); }
 
 }  // namespace paifu::conv

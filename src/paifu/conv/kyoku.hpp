@@ -10,6 +10,7 @@
 #include "paifu/base/expected.hpp"
 #include "paifu/conv/conversion_error.hpp"
 #include "paifu/conv/game_log.hpp"
+#include "paifu/mjai/encode.hpp"
 #include "paifu/mjai/event.hpp"
 
 namespace paifu::conv {
@@ -17,12 +18,16 @@ namespace paifu::conv {
 // The whole game as one event list, from start_game to end_game.
 expected<std::vector<mjai::Event>, Error> run_game_frame(GameLog&& game);
 
+// The same game straight to its lines, each event encoded as it is made.
+expected<mjai::Lines, Error> encode_game(GameLog&& game);
+
 // The events of one kyoku, from its start_kyoku to its end_kyoku.
 expected<std::vector<mjai::Event>, Error> convert_kyoku(const PreparedKyoku& kyoku);
 
 // The same events, appended to `events` (the game's list, so nothing is moved twice). On
 // failure `events` may hold part of the kyoku; the caller drops the list.
 expected<void, Error> append_kyoku_events(const PreparedKyoku& kyoku, std::vector<mjai::Event>& events);
+expected<void, Error> append_kyoku_events(const PreparedKyoku& kyoku, mjai::LineWriter& lines);
 
 // A bound on the number of events of a kyoku, for reserving room.
 std::size_t kyoku_event_bound(const PreparedKyoku& kyoku);
@@ -44,8 +49,10 @@ expected<SeatEvents, Error> build_seat_events(const PreparedKyoku& kyoku);
 // when `seats` breaks the layout described at SeatEvents.
 expected<void, Error> replay_kyoku(const PreparedKyoku& kyoku, const SeatEvents& seats,
                                    std::vector<mjai::Event>& events);
+expected<void, Error> replay_kyoku(const PreparedKyoku& kyoku, const SeatEvents& seats, mjai::LineWriter& lines);
 
 // Appends the hora or ryukyoku events of the kyoku's outcome, then end_kyoku.
 void append_kyoku_result(std::vector<mjai::Event>& events, const PreparedKyoku& kyoku);
+void append_kyoku_result(mjai::LineWriter& lines, const PreparedKyoku& kyoku);
 
 }  // namespace paifu::conv

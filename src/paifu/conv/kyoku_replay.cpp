@@ -63,9 +63,11 @@ struct CallChoices {
   std::vector<bool> taken;
 };
 
+// Out is the game's event list, or a LineWriter that encodes each event as it comes.
+template <class Out>
 class Replay {
  public:
-  Replay(const PreparedKyoku& kyoku, const SeatEvents& seats, std::vector<Event>& events, CallChoices& choices)
+  Replay(const PreparedKyoku& kyoku, const SeatEvents& seats, Out& events, CallChoices& choices)
       : kyoku_(kyoku), seats_(seats), events_(events), choices_(choices) {
     for (Seat seat = 0; seat < 4; ++seat) {
       for (const Event& event : seats_.discards[seat]) {
@@ -314,7 +316,7 @@ class Replay {
 
   const PreparedKyoku& kyoku_;
   const SeatEvents& seats_;
-  std::vector<Event>& events_;
+  Out& events_;
   CallChoices& choices_;
 
   Seat current_seat_ = 0;
@@ -343,27 +345,40 @@ bool next_path(std::vector<bool>& taken) {
   return true;
 }
 
-}  // namespace
+void truncate(std::vector<Event>& events, std::size_t count) {
+  events.erase(events.begin() + static_cast<std::ptrdiff_t>(count), events.end());
+}
+void truncate(mjai::LineWriter& lines, std::size_t count) { lines.truncate(count); }
 
 // The rule that places ambiguous calls can guess wrong on a legal kyoku. A kyoku whose replay
 // fails is replayed again along the other choices, a bounded number of times; when none
 // reaches an end, the first try's failure stands.
-expected<void, Error> replay_kyoku(const PreparedKyoku& kyoku, const SeatEvents& seats,
-                                             std::vector<Event>& events) {
+template <class Out>
+expected<void, Error> replay_along_choices(const PreparedKyoku& kyoku, const SeatEvents& seats, Out& events) {
   constexpr int kMaxReplays = 64;
-  const auto start = static_cast<std::ptrdiff_t>(events.size());
+  const std::size_t start = events.size();
   std::vector<bool> script;
   std::optional<Error> first_failure;
   for (int replay = 0; replay < kMaxReplays; ++replay) {
     CallChoices choices{script, {}};
-    auto played = Replay(kyoku, seats, events, choices).run();
+    auto played = Replay<Out>(kyoku, seats, events, choices).run();
     if (played) return played;
     if (!first_failure) first_failure = std::move(played.error());
-    events.erase(events.begin() + start, events.end());
+    truncate(events, start);
     if (!next_path(choices.taken)) break;
     script = std::move(choices.taken);
   }
   return unexpected(std::move(*first_failure));
+}
+
+}  // namespace
+
+expected<void, Error> replay_kyoku(const PreparedKyoku& kyoku, const SeatEvents& seats, std::vector<Event>& events) {
+  return replay_along_choices(kyoku, seats, events);
+}
+
+expected<void, Error> replay_kyoku(const PreparedKyoku& kyoku, const SeatEvents& seats, mjai::LineWriter& lines) {
+  return replay_along_choices(kyoku, seats, lines);
 }
 
 std::size_t kyoku_event_bound(const PreparedKyoku& kyoku) {

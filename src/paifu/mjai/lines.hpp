@@ -68,6 +68,14 @@ class Lines {
     text_ += '\n';
     ends_.push_back(text_.size());
   }
+  // Drops the partial text after the last whole line.
+  void drop_partial_line() { text_.resize(ends_.empty() ? 0 : ends_.back()); }
+  // Keeps the first `count` lines only.
+  void truncate(std::size_t count) {
+    if (count >= ends_.size()) return;
+    ends_.resize(count);
+    drop_partial_line();
+  }
   void reserve(std::size_t lines, std::size_t bytes) {
     ends_.reserve(lines);
     text_.reserve(bytes);

@@ -227,12 +227,19 @@ Attempt run_scan(std::string_view text, Document& doc, std::size_t capacity,
   return attempt;
 }
 
+unexpected<Error> refuse(ScanErrorKind kind, std::size_t offset, std::string_view reason) {
+  std::string detail(reason);
+  detail += " at offset ";
+  detail += std::to_string(offset);
+  return unexpected(Error{Stage::Parse, static_cast<int>(kind), std::move(detail)});
+}
+
 }  // namespace
 
-expected<Document, ScanError> scan(std::string_view text) {
+expected<Document, Error> scan(std::string_view text) {
   // Token indices and string lengths are 32-bit.
   if (text.size() >= std::numeric_limits<std::uint32_t>::max()) {
-    return unexpected(ScanError{ScanErrorKind::Syntax, 0, "document too large"});
+    return refuse(ScanErrorKind::Syntax, 0, "document too large");
   }
   Document doc;
   doc.storage = std::make_unique_for_overwrite<char[]>(text.size() + kTerminatorBytes);
@@ -251,20 +258,17 @@ expected<Document, ScanError> scan(std::string_view text) {
   }
 
   if (attempt.bad_string) {
-    return unexpected(ScanError{ScanErrorKind::Syntax, attempt.result.Offset(),
-                                     "string is not valid UTF-8 (lone surrogate escape)"});
+    return refuse(ScanErrorKind::Syntax, attempt.result.Offset(), "string is not valid UTF-8 (lone surrogate escape)");
   }
   if (attempt.result.IsError()) {
     const auto kind = attempt.result.Code() == rapidjson::kParseErrorDocumentRootNotSingular
                           ? ScanErrorKind::TrailingCharacters
                           : ScanErrorKind::Syntax;
-    return unexpected(ScanError{kind, attempt.result.Offset(),
-                                     rapidjson::GetParseError_En(attempt.result.Code())});
+    return refuse(kind, attempt.result.Offset(), rapidjson::GetParseError_En(attempt.result.Code()));
   }
   // The scanner takes a NUL byte for the end of the text and stops there with success.
   if (attempt.consumed != text.size()) {
-    return unexpected(ScanError{ScanErrorKind::TrailingCharacters, attempt.consumed,
-                                     "unexpected NUL byte after the value"});
+    return refuse(ScanErrorKind::TrailingCharacters, attempt.consumed, "unexpected NUL byte after the value");
   }
   return doc;
 }

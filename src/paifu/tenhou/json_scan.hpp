@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include "paifu/base/error.hpp"
 #include "paifu/base/expected.hpp"
 #include <memory>
 #include <string>
@@ -40,17 +41,14 @@ struct Document {
   std::size_t token_count = 0;
 };
 
+// A refused text fails at stage Parse with one of these as its `number`, and the reason and its
+// byte offset as its `detail`.
 enum class ScanErrorKind : std::uint8_t { Syntax, TrailingCharacters };
 
-struct ScanError {
-  ScanErrorKind kind;
-  std::size_t offset;
-  std::string description;
-};
 
 // Checks that `text` is exactly one well-formed JSON value (the four JSON whitespace characters
 // around it, strings valid UTF-8 after unescaping) and lists its tokens. Uses no recursion:
 // any nesting depth is accepted here; depth limits are the caller's business.
-expected<Document, ScanError> scan(std::string_view text);
+expected<Document, Error> scan(std::string_view text);
 
 }  // namespace paifu::tenhou::json

@@ -20,15 +20,15 @@ using json::Token;
 using json::TokenKind;
 
 template <class T>
-using Result = expected<T, ParseError>;
-using Status = expected<void, ParseError>;
+using Result = expected<T, Error>;
+using Status = expected<void, Error>;
 
 // At most this many arrays and objects may be open at once while reading into records; opening
 // one more fails. The outer record's own bracket counts.
 constexpr int kMaxOpenContainers = 127;
 
-unexpected<ParseError> fail(ParseErrorKind kind, std::string description) {
-  return unexpected(ParseError{kind, std::move(description)});
+unexpected<Error> fail(ParseErrorKind kind, std::string description) {
+  return unexpected(Error{Stage::Parse, static_cast<int>(kind), std::move(description)});
 }
 
 std::string_view kind_name(TokenKind kind) {
@@ -44,7 +44,7 @@ std::string_view kind_name(TokenKind kind) {
   return "value";
 }
 
-unexpected<ParseError> wrong_type(const Token& token, std::string_view expected) {
+unexpected<Error> wrong_type(const Token& token, std::string_view expected) {
   std::string message = "invalid type: ";
   message += kind_name(token.kind());
   message += ", expected ";
@@ -52,17 +52,17 @@ unexpected<ParseError> wrong_type(const Token& token, std::string_view expected)
   return fail(ParseErrorKind::WrongType, std::move(message));
 }
 
-unexpected<ParseError> invalid_length(std::size_t got, std::string_view expected) {
+unexpected<Error> invalid_length(std::size_t got, std::string_view expected) {
   std::string message = "invalid length " + std::to_string(got) + ", expected ";
   message += expected;
   return fail(ParseErrorKind::InvalidLength, std::move(message));
 }
 
-unexpected<ParseError> trailing_element() {
+unexpected<Error> trailing_element() {
   return fail(ParseErrorKind::TrailingCharacters, "trailing characters");
 }
 
-unexpected<ParseError> out_of_range(std::string_view number, std::string_view expected) {
+unexpected<Error> out_of_range(std::string_view number, std::string_view expected) {
   std::string message = "invalid value: ";
   message += number;
   message += ", expected ";
@@ -70,7 +70,7 @@ unexpected<ParseError> out_of_range(std::string_view number, std::string_view ex
   return fail(ParseErrorKind::OutOfRange, std::move(message));
 }
 
-unexpected<ParseError> no_matching_form(std::string_view type) {
+unexpected<Error> no_matching_form(std::string_view type) {
   std::string message = "data did not match any variant of untagged enum ";
   message += type;
   return fail(ParseErrorKind::NoMatchingForm, std::move(message));
@@ -677,19 +677,18 @@ class LogReader {
 
 }  // namespace
 
-expected<RawLog, ParseError> read_log_exactly(std::string_view text) {
+expected<RawLog, Error> read_log_exactly(std::string_view text) {
   auto scanned = json::scan(text);
   if (!scanned) {
-    const auto kind = scanned.error().kind == json::ScanErrorKind::TrailingCharacters
+    const auto kind = static_cast<json::ScanErrorKind>(scanned.error().number) == json::ScanErrorKind::TrailingCharacters
                           ? ParseErrorKind::TrailingCharacters
                           : ParseErrorKind::Syntax;
-    return unexpected(ParseError{
-        kind, scanned.error().description + " at offset " + std::to_string(scanned.error().offset)});
+    return fail(kind, std::move(scanned.error().detail));
   }
   return LogReader(scanned->tokens.get()).document();
 }
 
-expected<RawLog, ParseError> parse_raw_log(std::string_view text) {
+expected<RawLog, Error> parse_raw_log(std::string_view text) {
   if (std::optional<RawLog> quick = read_log_quickly(text)) return std::move(*quick);
   return read_log_exactly(text);
 }

@@ -11,6 +11,7 @@
 #include <variant>
 #include <vector>
 
+#include "paifu/base/error.hpp"
 #include "paifu/base/tile.hpp"
 
 namespace paifu::tenhou {
@@ -118,19 +119,16 @@ enum class ParseErrorKind {
   InvalidTile,
 };
 
-// Why a document was refused. The description is for diagnostics only; callers report every
-// parse failure alike.
-struct ParseError {
-  ParseErrorKind kind;
-  std::string description;
-};
+// The kind of a refusal, as the `number` of the reader's failure (stage Parse); its `detail`
+// says why, for diagnostics only: callers report every parse failure alike.
+inline ParseErrorKind parse_error_kind(const Error& error) { return static_cast<ParseErrorKind>(error.number); }
 
 // Reads the whole text as one log document, strictly and all-or-nothing: through the quick
 // reader when it vouches for the text, otherwise through the exact reader.
-expected<RawLog, ParseError> parse_raw_log(std::string_view text);
+expected<RawLog, Error> parse_raw_log(std::string_view text);
 
 // The exact reader alone: a validating token scan, then a typed descent over the tokens. It
 // decides every text and gives the reason of each refusal.
-expected<RawLog, ParseError> read_log_exactly(std::string_view text);
+expected<RawLog, Error> read_log_exactly(std::string_view text);
 
 }  // namespace paifu::tenhou
