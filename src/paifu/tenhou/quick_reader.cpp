@@ -30,6 +30,9 @@ constexpr std::size_t kMaxRetainedBytes = std::size_t{64} << 10;
 // Room made ahead for the elements of one array, at most: a text of many tiny elements (refused
 // later, say) then claims no more memory than growth would.
 constexpr std::size_t kMaxReservedElements = 4096;
+// The DOM's own nesting limit (its parser keeps a slot per level): deeper texts are left to the
+// exact reader.
+constexpr std::size_t kMaxDomDepth = 256;
 // The exact reader's nesting budget: at most this many containers open while reading records.
 constexpr int kMaxOpenContainers = 127;
 
@@ -489,6 +492,8 @@ simdjson::dom::parser& thread_parser() {
 }
 
 std::optional<RawLog> walk(simdjson::dom::parser& parser, std::string_view text) {
+  // A new parser is sized here, with the small depth limit it then keeps as it grows.
+  if (parser.capacity() == 0 && parser.allocate(text.size(), kMaxDomDepth)) return std::nullopt;
   element root;
   if (parser.parse(text.data(), text.size()).get(root)) return std::nullopt;
   RawLog log;
