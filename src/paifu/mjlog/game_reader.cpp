@@ -6,11 +6,9 @@
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <optional>
 #include <pugixml.hpp>
 #include <string_view>
-#include <unordered_set>
 #include <utility>
 
 #include "paifu/base/utf8.hpp"
@@ -138,12 +136,10 @@ enum class Phase : std::uint8_t {
 
 class GameReader {
  public:
-  // Room for the events of a document of `size` bytes: one for each element, which takes at
-  // least 6 bytes; most take 7 or more.
-  explicit GameReader(std::size_t size) : expected_events_(std::min<std::size_t>(size / 8 + 16, 1 << 14)) {}
-
   Status run(const pugi::xml_node root) {
-    events_.reserve(expected_events_);
+    std::size_t elements = 0;
+    for (pugi::xml_node node = root.first_child(); node; node = node.next_sibling()) ++elements;
+    events_.reserve(elements + 16);  // one event per element, and end_kyoku after each kyoku
     events_.emplace_back(mjai::None{});  // start_game, filled in at the end
     for (pugi::xml_node node = root.first_child(); node; node = node.next_sibling()) {
       if (node.type() != pugi::node_element) continue;
@@ -577,7 +573,6 @@ class GameReader {
     TileNumber number;
   };
 
-  std::size_t expected_events_;
   std::vector<Event> events_;
   std::optional<std::uint32_t> type_;
   std::optional<mjai::NameList> names_;
@@ -601,70 +596,19 @@ class GameReader {
   std::optional<std::vector<TileNumber>> ura_;
 };
 
-// An attribute given twice, or holding "<", on the element.
-const char* find_attribute_fault(pugi::xml_node element) {
-  constexpr std::size_t kLinearLimit = 16;  // beyond it, names are kept in a set
-  std::size_t count = 0;
-  std::unordered_set<std::string_view> names;
-  for (pugi::xml_attribute attribute = element.first_attribute(); attribute; attribute = attribute.next_attribute()) {
-    if (std::strchr(attribute.value(), '<')) return "\"<\" in an attribute value";
-    if (++count <= kLinearLimit) {
-      for (pugi::xml_attribute other = element.first_attribute(); other != attribute; other = other.next_attribute()) {
-        if (std::strcmp(other.name(), attribute.name()) == 0) return "an attribute given twice";
-      }
-      continue;
-    }
-    if (names.empty()) {
-      for (pugi::xml_attribute other = element.first_attribute(); other != attribute; other = other.next_attribute()) {
-        names.insert(other.name());
-      }
-    }
-    if (!names.insert(attribute.name()).second) return "an attribute given twice";
-  }
-  return nullptr;
-}
-
-// What the shortened lexical check leaves to the tree: one root, and sound attributes on every
-// element. The walk is iterative: documents may nest deeply.
-const char* find_tree_fault(const pugi::xml_document& document) {
-  std::size_t roots = 0;
-  for (pugi::xml_node node = document.first_child(); node; node = node.next_sibling()) {
-    roots += node.type() == pugi::node_element;
-  }
-  if (roots != 1) return "not one root element";
-  const pugi::xml_node root = document.document_element();
-  pugi::xml_node node = root;
-  for (;;) {
-    if (node.type() == pugi::node_element) {
-      if (const char* fault = find_attribute_fault(node)) return fault;
-    }
-    if (pugi::xml_node child = node.first_child()) {
-      node = child;
-      continue;
-    }
-    while (node != root && !node.next_sibling()) node = node.parent();
-    if (node == root) return nullptr;
-    node = node.next_sibling();
-  }
-}
-
 }  // namespace
 
 expected<std::vector<mjai::Event>, Error> read_game(std::string& text) {
-  const XmlCheck check = check_xml_text(text);
-  if (check.fault) return parse_fault(ParseFault::NotXml, check.fault);
+  if (const char* fault = find_xml_fault(text)) return parse_fault(ParseFault::NotXml, fault);
   pugi::xml_document document;
   // Entities and line ends as XML reads them; no node for comments, declarations or DOCTYPEs.
   constexpr unsigned kOptions = pugi::parse_escapes | pugi::parse_wconv_attribute | pugi::parse_eol;
   const pugi::xml_parse_result parsed =
       document.load_buffer_inplace(text.data(), text.size(), kOptions, pugi::encoding_utf8);
   if (!parsed) return parse_fault(ParseFault::NotXml, parsed.description());
-  if (!check.tags_checked) {
-    if (const char* fault = find_tree_fault(document)) return parse_fault(ParseFault::NotXml, fault);
-  }
   const pugi::xml_node root = document.document_element();
   if (std::string_view(root.name()) != "mjloggm") return parse_fault(ParseFault::NotMjlog, root.name());
-  GameReader reader(text.size());
+  GameReader reader;
   if (auto ok = reader.run(root); !ok) return unexpected(std::move(ok.error()));
   return reader.take_events();
 }

@@ -343,18 +343,4 @@ const char* find_xml_fault(std::string_view text) {
   return Scanner(text).run();
 }
 
-XmlCheck check_xml_text(std::string_view text) {
-  if (const char* fault = find_character_fault(text)) return {fault, true};
-  for (const char markup : {'!', '?', '&', ']'}) {
-    if (std::memchr(text.data(), markup, text.size())) return {Scanner(text).run(), true};
-  }
-  // Elements only: white space may stand around the root, nothing else.
-  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-  while (!text.empty() && is_space(text.front())) text.remove_prefix(1);
-  while (!text.empty() && is_space(text.back())) text.remove_suffix(1);
-  if (text.empty()) return {"no root element", true};
-  if (text.front() != '<' || text.back() != '>') return {"text outside the root element", true};
-  return {nullptr, false};
-}
-
 }  // namespace paifu::mjlog

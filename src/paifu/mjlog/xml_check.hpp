@@ -14,15 +14,4 @@ namespace paifu::mjlog {
 // nesting is matched by the parser. Returns the first fault found, or nullptr.
 const char* find_xml_fault(std::string_view text);
 
-// The same check, shortened for text with no markup but elements (no "!", "?", "&" or "]":
-// so no comment, CDATA section, declaration, processing instruction or reference): then only
-// the characters and the text around the root are checked here, and `tags_checked` is false;
-// the caller checks the parsed tree for the rest (one root element, no attribute given twice
-// or holding "<").
-struct XmlCheck {
-  const char* fault = nullptr;
-  bool tags_checked = true;
-};
-XmlCheck check_xml_text(std::string_view text);
-
 }  // namespace paifu::mjlog
