@@ -592,26 +592,6 @@ class ThreadTest(unittest.TestCase):
         for chunk in chunks:
             self.assertIn('{"type":"start_game"' + chunk, games)
 
-    @unittest.skipIf(platform.python_implementation() == "PyPy", "PyPy runs no Python signal handler from inside a C call")
-    def test_a_handler_that_raises_ends_a_call_blocked_without_the_lock(self):
-        class Alarm(Exception):
-            pass
-
-        def raise_alarm(signum, frame):
-            raise Alarm()
-
-        with tempfile.TemporaryDirectory() as directory:
-            fifo = os.path.join(directory, "log.json")
-            os.mkfifo(fifo)  # opening it for reading blocks: no writer ever comes
-            previous = signal.signal(signal.SIGALRM, raise_alarm)
-            try:
-                signal.setitimer(signal.ITIMER_REAL, 0.1)
-                with self.assertRaises(Alarm):
-                    _paifu.tenhou_to_mjai(fifo)
-            finally:
-                signal.setitimer(signal.ITIMER_REAL, 0)
-                signal.signal(signal.SIGALRM, previous)
-
 
 @unittest.skipUnless(hasattr(_paifu, "_arm_fault"), "the module was built without fault injection")
 class BarrierTest(unittest.TestCase):

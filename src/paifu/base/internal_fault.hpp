@@ -9,26 +9,6 @@
 #include <stdexcept>
 #include <string>
 
-#if !defined(__cpp_lib_source_location)
-// clang 14 (the fuzzing build only) lacks the builtin that libstdc++ 12's source_location needs;
-// a stand-in with the same members. g++ builds use the standard one.
-namespace std {
-struct source_location {
-  static constexpr source_location current(const char* file = __builtin_FILE(), unsigned line = __builtin_LINE(),
-                                           const char* function = __builtin_FUNCTION()) noexcept {
-    return source_location{file, function, line};
-  }
-  constexpr const char* file_name() const noexcept { return file_; }
-  constexpr const char* function_name() const noexcept { return function_; }
-  constexpr unsigned line() const noexcept { return line_; }
-  constexpr unsigned column() const noexcept { return 0; }
-  const char* file_ = "";
-  const char* function_ = "";
-  unsigned line_ = 0;
-};
-}  // namespace std
-#endif
-
 namespace paifu {
 
 #if defined(__has_builtin) && __has_builtin(__builtin_source_location)
