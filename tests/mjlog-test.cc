@@ -106,6 +106,14 @@ TEST(Mjlog, TheElementsBecomeEventsInTheirOrder) {
       R"({"type":"end_game"})",
   };
   EXPECT_EQ(*lines, expected);
+  // Players named only after the first kyoku began: start_game still comes first.
+  const std::string text = game(std::string(kRound) + R"(<T64/><REACH who="0" step="1"/><D64/>)"
+                                                       R"(<REACH who="0" step="2" ten="240,250,250,250"/>)");
+  const std::size_t un = text.find("<UN "), un_end = text.find("/>", un) + 2;
+  std::string late = text;
+  late.erase(un, un_end - un);
+  late.insert(late.find("<T60/>"), text.substr(un, un_end - un));
+  EXPECT_EQ(convert_text(late), expected);
 }
 
 // Stage::Parse and Stage::Replay carry the reader's kinds; Prepare is the three-player game.

@@ -10,11 +10,7 @@
 namespace paifu::conv {
 namespace {
 
-expected<Lines, Error> convert_xml(std::string& text) {
-  auto events = mjlog::read_game(text);
-  if (!events) return unexpected(std::move(events.error()));
-  return mjai::encode_all(*events);
-}
+expected<Lines, Error> convert_xml(std::string& text) { return mjlog::read_game(text); }
 
 }  // namespace
 

@@ -76,6 +76,14 @@ class Lines {
     ends_.resize(count);
     drop_partial_line();
   }
+  // Puts a line before all the others (rare: it moves the whole buffer).
+  void prepend_line(std::string_view line) {
+    const std::size_t size = line.size() + 1;
+    text_.insert(0, size, '\n');
+    text_.replace(0, line.size(), line);
+    for (std::size_t& end : ends_) end += size;
+    ends_.insert(ends_.begin(), size);
+  }
   void reserve(std::size_t lines, std::size_t bytes) {
     ends_.reserve(lines);
     text_.reserve(bytes);

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "paifu/base/utf8.hpp"
+#include "paifu/mjai/encode.hpp"
 #include "paifu/mjlog/meld.hpp"
 #include "paifu/mjlog/xml_check.hpp"
 
@@ -26,6 +27,7 @@ constexpr unsigned kTileNumbers = 136;
 constexpr unsigned kGoNoRedFives = 0x02;
 constexpr unsigned kGoEastSouth = 0x08;
 constexpr unsigned kGoThreePlayer = 0x10;
+constexpr std::size_t kLineBytes = 56;
 
 unexpected<Error> parse_fault(ParseFault fault, std::string detail = {}) {
   return unexpected(Error{Stage::Parse, static_cast<int>(fault), std::move(detail)});
@@ -139,8 +141,8 @@ class GameReader {
   Status run(const pugi::xml_node root) {
     std::size_t elements = 0;
     for (pugi::xml_node node = root.first_child(); node; node = node.next_sibling()) ++elements;
-    events_.reserve(elements + 16);  // one event per element, and end_kyoku after each kyoku
-    events_.emplace_back(mjai::None{});  // start_game, filled in at the end
+    // About one line per element, of some fifty bytes.
+    lines_.reserve(elements + 16, (elements + 16) * kLineBytes);
     for (pugi::xml_node node = root.first_child(); node; node = node.next_sibling()) {
       if (node.type() != pugi::node_element) continue;
       if (auto ok = element(node); !ok) return ok;
@@ -148,7 +150,7 @@ class GameReader {
     return finish();
   }
 
-  std::vector<Event> take_events() { return std::move(events_); }
+  mjai::Lines take_lines() { return std::move(lines_); }
 
  private:
   // ---- attributes ----
@@ -304,7 +306,8 @@ class GameReader {
     for (std::size_t s = 0; s < 4; ++s) start.scores[s] = static_cast<std::int32_t>((*ten)[s] * 100);
     if (auto ok = deal(node, start.tehais); !ok) return ok;
     if (!take_unseen(dora_number)) return play_fault(PlayFault::TileSeenTwice, "dora indicator");
-    events_.emplace_back(std::move(start));
+    start_when_named();
+    out_.emplace_back(std::move(start));
     phase_ = Phase::Draw;
     seat_ = static_cast<Seat>(k % 4);
     return {};
@@ -337,7 +340,6 @@ class GameReader {
     reach_pending_.reset();
     kans_ = 0;
     doras_ = 0;
-    first_hora_ = 0;
     ura_.reset();
   }
 
@@ -345,16 +347,19 @@ class GameReader {
   Status close_kyoku() {
     if (!kyoku_active_) return {};
     if (phase_ != Phase::Result) return play_fault(PlayFault::Incomplete, "a kyoku without a result");
-    if (first_hora_ != 0) {
+    // The horas wait for the kyoku's ura indicators, which any of its AGARI may give.
+    if (!horas_.empty()) {
       std::vector<Tile> ura;
       if (ura_) {
         for (const TileNumber number : *ura_) ura.push_back(tile(number));
       }
-      for (std::size_t i = first_hora_; i < events_.size(); ++i) {
-        if (auto* hora = events_[i].get_if<mjai::Hora>()) hora->ura_markers = ura;
+      for (mjai::Hora& hora : horas_) {
+        hora.ura_markers = ura;
+        out_.emplace_back(std::move(hora));
       }
     }
-    events_.emplace_back(mjai::EndKyoku{});
+    horas_.clear();
+    out_.emplace_back(mjai::EndKyoku{});
     kyoku_active_ = false;
     phase_ = Phase::Idle;
     return {};
@@ -364,10 +369,27 @@ class GameReader {
     if (auto closed = close_kyoku(); !closed) return closed;
     if (!finished_) return play_fault(PlayFault::Incomplete, "no result carries owari");
     if (!names_) return parse_fault(ParseFault::MissingAttribute, "UN");
-    events_.front() = mjai::StartGame{std::move(*names_), static_cast<std::uint8_t>((*type_ & kGoEastSouth) ? 0 : 4),
-                                      aka_};
-    events_.emplace_back(mjai::EndGame{});
+    out_.emplace_back(mjai::EndGame{});
+    if (auto written = out_.status(); !written) return written;
+    if (!started_) {
+      // The players were named only after the first kyoku had begun.
+      std::string line;
+      if (auto encoded = mjai::encode_event(Event{start_game()}, line); !encoded) return encoded;
+      lines_.prepend_line(line);
+    }
     return {};
+  }
+
+  mjai::StartGame start_game() const {
+    return mjai::StartGame{*names_, static_cast<std::uint8_t>((*type_ & kGoEastSouth) ? 0 : 4), aka_};
+  }
+
+  // start_game before the first kyoku when the players are named by then, as in real records
+  // (otherwise it is put in front at the end).
+  void start_when_named() {
+    if (started_ || !names_ || out_.size() != 0) return;
+    out_.emplace_back(start_game());
+    started_ = true;
   }
 
   // ---- the play ----
@@ -390,7 +412,7 @@ class GameReader {
     last_draw_[seat] = number;
     last_discard_.reset();
     phase_ = Phase::Discard;
-    events_.emplace_back(mjai::Tsumo{seat, tile(number)});
+    out_.emplace_back(mjai::Tsumo{seat, tile(number)});
     return {};
   }
 
@@ -404,7 +426,7 @@ class GameReader {
     last_discard_ = Discarded{seat, number};
     phase_ = Phase::Draw;
     seat_ = seat_after(seat);
-    events_.emplace_back(mjai::Dahai{seat, tile(number), tsumogiri});
+    out_.emplace_back(mjai::Dahai{seat, tile(number), tsumogiri});
     return {};
   }
 
@@ -449,16 +471,16 @@ class GameReader {
     const Tile pai = tile(meld.called);
     switch (meld.kind) {
       case MeldKind::Chi:
-        events_.emplace_back(mjai::Chi{who, target, pai, own_tiles<2>(meld)});
+        out_.emplace_back(mjai::Chi{who, target, pai, own_tiles<2>(meld)});
         phase_ = Phase::Discard;
         break;
       case MeldKind::Pon:
-        events_.emplace_back(mjai::Pon{who, target, pai, own_tiles<2>(meld)});
+        out_.emplace_back(mjai::Pon{who, target, pai, own_tiles<2>(meld)});
         pon_kinds_[who] |= std::uint64_t{1} << (meld.called / 4);
         phase_ = Phase::Discard;
         break;
       default:
-        events_.emplace_back(mjai::Daiminkan{who, target, pai, own_tiles<3>(meld)});
+        out_.emplace_back(mjai::Daiminkan{who, target, pai, own_tiles<3>(meld)});
         ++kans_;
         phase_ = Phase::Draw;
         break;
@@ -471,7 +493,7 @@ class GameReader {
     if (auto ok = expect_turn(Phase::Discard, who, "a kan out of turn"); !ok) return ok;
     if (meld.kind == MeldKind::Ankan) {
       if (auto ok = take_from_hand(who, meld); !ok) return ok;
-      events_.emplace_back(mjai::Ankan{who, own_tiles<4>(meld)});
+      out_.emplace_back(mjai::Ankan{who, own_tiles<4>(meld)});
     } else {
       const std::uint64_t kind = std::uint64_t{1} << (meld.called / 4);
       if (!hands_[who].test(meld.called) || !(pon_kinds_[who] & kind)) {
@@ -479,7 +501,7 @@ class GameReader {
       }
       hands_[who].reset(meld.called);
       pon_kinds_[who] &= ~kind;
-      events_.emplace_back(mjai::Kakan{who, tile(meld.called), kakan_consumed(meld)});
+      out_.emplace_back(mjai::Kakan{who, tile(meld.called), kakan_consumed(meld)});
     }
     ++kans_;
     last_draw_[who].reset();
@@ -507,14 +529,14 @@ class GameReader {
     if (*step == 1) {
       if (auto ok = expect_turn(Phase::Discard, *who, "a reach out of turn"); !ok) return ok;
       reach_pending_ = *who;
-      events_.emplace_back(mjai::Reach{*who});
+      out_.emplace_back(mjai::Reach{*who});
       return {};
     }
     // Accepted once its discard is made and nobody won on it.
     const bool discarded = phase_ == Phase::Draw || (phase_ == Phase::Discard && seat_ != *who);
     if (reach_pending_ != *who || !discarded) return play_fault(PlayFault::OutOfTurn, "a reach accepted out of turn");
     reach_pending_.reset();
-    events_.emplace_back(mjai::ReachAccepted{*who});
+    out_.emplace_back(mjai::ReachAccepted{*who});
     return {};
   }
 
@@ -525,7 +547,7 @@ class GameReader {
     if (doras_ >= kans_) return play_fault(PlayFault::DoraWithoutKan);
     if (!take_unseen(static_cast<TileNumber>(*number))) return play_fault(PlayFault::TileSeenTwice, "dora");
     ++doras_;
-    events_.emplace_back(mjai::Dora{tile(static_cast<TileNumber>(*number))});
+    out_.emplace_back(mjai::Dora{tile(static_cast<TileNumber>(*number))});
     return {};
   }
 
@@ -535,7 +557,6 @@ class GameReader {
     if (phase_ == Phase::Result && !(win && results_are_wins_)) {
       return play_fault(PlayFault::OutOfTurn, "a second result");
     }
-    if (phase_ != Phase::Result) first_hora_ = events_.size();
     phase_ = Phase::Result;
     results_are_wins_ = win;
     return {};
@@ -553,7 +574,7 @@ class GameReader {
       if (!ura_) ura_ = numbers_;
     }
     if (auto ok = begin_result(true); !ok) return ok;
-    events_.emplace_back(mjai::Hora{*who, *from, *points, std::vector<Tile>()});
+    horas_.push_back(mjai::Hora{*who, *from, *points, std::vector<Tile>()});
     finished_ = finished_ || node.attribute("owari");
     return {};
   }
@@ -562,8 +583,7 @@ class GameReader {
     auto points = deltas(node);
     if (!points) return unexpected(std::move(points.error()));
     if (auto ok = begin_result(false); !ok) return ok;
-    first_hora_ = 0;
-    events_.emplace_back(mjai::Ryukyoku{*points});
+    out_.emplace_back(mjai::Ryukyoku{*points});
     finished_ = finished_ || node.attribute("owari");
     return {};
   }
@@ -573,7 +593,10 @@ class GameReader {
     TileNumber number;
   };
 
-  std::vector<Event> events_;
+  mjai::Lines lines_;
+  mjai::LineWriter out_{lines_};
+  bool started_ = false;  // start_game is written
+  std::vector<mjai::Hora> horas_;  // the kyoku's, until its results are complete
   std::optional<std::uint32_t> type_;
   std::optional<mjai::NameList> names_;
   bool aka_ = true;
@@ -592,13 +615,12 @@ class GameReader {
   std::optional<Seat> reach_pending_;
   unsigned kans_ = 0;
   unsigned doras_ = 0;
-  std::size_t first_hora_ = 0;  // the index of the kyoku's first hora, 0 when none
   std::optional<std::vector<TileNumber>> ura_;
 };
 
 }  // namespace
 
-expected<std::vector<mjai::Event>, Error> read_game(std::string& text) {
+expected<mjai::Lines, Error> read_game(std::string& text) {
   if (const char* fault = find_xml_fault(text)) return parse_fault(ParseFault::NotXml, fault);
   pugi::xml_document document;
   // Entities and line ends as XML reads them; no node for comments, declarations or DOCTYPEs.
@@ -610,7 +632,7 @@ expected<std::vector<mjai::Event>, Error> read_game(std::string& text) {
   if (std::string_view(root.name()) != "mjloggm") return parse_fault(ParseFault::NotMjlog, root.name());
   GameReader reader;
   if (auto ok = reader.run(root); !ok) return unexpected(std::move(ok.error()));
-  return reader.take_events();
+  return reader.take_lines();
 }
 
 }  // namespace paifu::mjlog

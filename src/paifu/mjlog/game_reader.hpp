@@ -8,6 +8,7 @@
 #include "paifu/base/error.hpp"
 #include "paifu/base/expected.hpp"
 #include "paifu/mjai/event.hpp"
+#include "paifu/mjai/lines.hpp"
 
 namespace paifu::mjlog {
 
@@ -32,9 +33,9 @@ enum class PlayFault {
   DoraWithoutKan,  // more DORA than kans
 };
 
-// Reads a whole document into the game's events, from start_game to end_game, strictly and
-// all-or-nothing. The text is parsed in place, so it is changed. Fails at stage Parse (see
+// Reads a whole document into the game's mjai lines, from start_game to end_game, strictly and
+// all-or-nothing; each event is encoded as its element is read. The text is parsed in place, so it is changed. Fails at stage Parse (see
 // ParseFault), Prepare (a three-player game) or Replay (see PlayFault).
-expected<std::vector<mjai::Event>, Error> read_game(std::string& text);
+expected<mjai::Lines, Error> read_game(std::string& text);
 
 }  // namespace paifu::mjlog
