@@ -15,6 +15,7 @@
 #include "paifu/mjai/encode.hpp"
 #include "paifu/mjlog/meld.hpp"
 #include "paifu/mjlog/xml_check.hpp"
+#include "paifu/mjlog/xml_memory.hpp"
 
 namespace paifu::mjlog {
 namespace {
@@ -622,6 +623,7 @@ class GameReader {
 
 expected<mjai::Lines, Error> read_game(std::string& text) {
   if (const char* fault = find_xml_fault(text)) return parse_fault(ParseFault::NotXml, fault);
+  keep_xml_pages();
   pugi::xml_document document;
   // Entities and line ends as XML reads them; no node for comments, declarations or DOCTYPEs.
   constexpr unsigned kOptions = pugi::parse_escapes | pugi::parse_wconv_attribute | pugi::parse_eol;
