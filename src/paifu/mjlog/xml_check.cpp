@@ -99,6 +99,38 @@ std::size_t skip_plain_ascii(std::string_view text, std::size_t pos) {
 }
 #endif
 
+#if defined(__SSE2__)
+// The bytes of `chunk` within [low, high], as a mask.
+__m128i in_range(__m128i chunk, char low, char high) {
+  // Shifted so that `low` becomes the least signed byte: then one signed comparison tells.
+  const __m128i shifted = _mm_add_epi8(chunk, _mm_set1_epi8(static_cast<char>(-128 - low)));
+  return _mm_cmplt_epi8(shifted, _mm_set1_epi8(static_cast<char>(-128 + (high - low) + 1)));
+}
+#endif
+
+// The end of the run of name characters that starts at `pos`.
+std::size_t find_name_end(std::string_view text, std::size_t pos) {
+  const char* data = text.data();
+#if defined(__SSE2__)
+  // Names are short, but their lengths vary: a byte loop would mispredict its end at every name.
+  while (pos + 16 <= text.size()) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + pos));
+    const __m128i letter = in_range(_mm_or_si128(chunk, _mm_set1_epi8(0x20)), 'a', 'z');
+    const __m128i dash_dot = in_range(chunk, '-', '.');
+    const __m128i digit_colon = in_range(chunk, '0', ':');
+    const __m128i underscore = _mm_cmpeq_epi8(chunk, _mm_set1_epi8('_'));
+    const __m128i non_ascii = _mm_cmplt_epi8(chunk, _mm_setzero_si128());
+    const __m128i name = _mm_or_si128(_mm_or_si128(letter, _mm_or_si128(dash_dot, digit_colon)),
+                                      _mm_or_si128(underscore, non_ascii));
+    const unsigned others = ~static_cast<unsigned>(_mm_movemask_epi8(name)) & 0xFFFF;
+    if (others != 0) return pos + static_cast<std::size_t>(__builtin_ctz(others));
+    pos += 16;
+  }
+#endif
+  while (pos < text.size() && is_name_char(data[pos])) ++pos;
+  return pos;
+}
+
 // The position of the first `quote`, "<" or "&" at or after `pos` (or text.size() when none):
 // where a plain attribute value ends.
 std::size_t find_value_stop(std::string_view text, std::size_t pos, char quote) {
@@ -189,12 +221,8 @@ class Scanner {
   std::string_view name() {
     const std::size_t start = pos_;
     if (!is_name_start(peek())) return {};
-    const char* data = text_.data();
-    const std::size_t size = text_.size();
-    std::size_t pos = start + 1;
-    while (pos < size && is_name_char(data[pos])) ++pos;
-    pos_ = pos;
-    return text_.substr(start, pos - start);
+    pos_ = find_name_end(text_, start + 1);
+    return text_.substr(start, pos_ - start);
   }
 
   const char* declaration() {
