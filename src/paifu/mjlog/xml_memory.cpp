@@ -1,7 +1,7 @@
 // pugixml builds a document in pages of some 32 KiB, from malloc, and frees them all with the
 // document. A game's document takes a few of them: once freed, glibc gives them back to the
 // system (they lie at the top of the heap), and the next game's document faults them in
-// again, which costs about as much as parsing it. So a few freed pages are kept for the next
+// again, which costs nearly as much as parsing it. So a few freed pages are kept for the next
 // document.
 //
 // pugixml's memory functions are global to the process, and another user of the library in
