@@ -15,6 +15,7 @@
 #include "paifu/mjai/encode.hpp"
 #include "paifu/mjlog/meld.hpp"
 #include "paifu/mjlog/xml_check.hpp"
+#include "paifu/mjlog/xml_memory.hpp"
 
 namespace paifu::mjlog {
 namespace {
@@ -28,6 +29,7 @@ constexpr unsigned kGoNoRedFives = 0x02;
 constexpr unsigned kGoEastSouth = 0x08;
 constexpr unsigned kGoThreePlayer = 0x10;
 constexpr std::size_t kLineBytes = 56;
+constexpr std::size_t kReservedTextLimit = std::size_t{1} << 20;
 
 unexpected<Error> parse_fault(ParseFault fault, std::string detail = {}) {
   return unexpected(Error{Stage::Parse, static_cast<int>(fault), std::move(detail)});
@@ -138,11 +140,12 @@ enum class Phase : std::uint8_t {
 
 class GameReader {
  public:
-  Status run(const pugi::xml_node root) {
-    std::size_t elements = 0;
-    for (pugi::xml_node node = root.first_child(); node; node = node.next_sibling()) ++elements;
-    // About one line per element, of some fifty bytes.
-    lines_.reserve(elements + 16, (elements + 16) * kLineBytes);
+  Status run(const pugi::xml_node root, std::size_t text_size) {
+    // About one line per element, of some fifty bytes: one line for every fourteen bytes of a
+    // real record, written in some three and a half times its size. (Only the first mebibyte
+    // counts: an outsized document grows the lines as they come.)
+    const std::size_t size = std::min(text_size, kReservedTextLimit);
+    lines_.reserve(size / 12 + 16, size * 4 + 16 * kLineBytes);
     for (pugi::xml_node node = root.first_child(); node; node = node.next_sibling()) {
       if (node.type() != pugi::node_element) continue;
       if (auto ok = element(node); !ok) return ok;
@@ -192,13 +195,24 @@ class GameReader {
   // A comma-separated list of tile numbers.
   static expected<void, Error> tile_list(std::string_view text, std::vector<TileNumber>& out) {
     out.clear();
+    std::size_t start = 0;
     while (true) {
-      const std::size_t comma = text.find(',');
-      const auto value = parse_integer(text.substr(0, comma), 0, kTileNumbers - 1);
-      if (!value) return parse_fault(ParseFault::BadTile, std::string(text.substr(0, comma)));
-      out.push_back(static_cast<TileNumber>(*value));
-      if (comma == std::string_view::npos) return {};
-      text.remove_prefix(comma + 1);
+      std::size_t end = start;
+      unsigned value = 0;
+      // One to three plain digits, the usual form, are read here; anything else below.
+      while (end < text.size() && end - start < 4 && text[end] >= '0' && text[end] <= '9') {
+        value = value * 10 + static_cast<unsigned>(text[end] - '0');
+        ++end;
+      }
+      if (end == start || end - start > 3 || (end < text.size() && text[end] != ',') || value >= kTileNumbers) {
+        end = std::min(text.find(',', start), text.size());
+        const auto parsed = parse_integer(text.substr(start, end - start), 0, kTileNumbers - 1);
+        if (!parsed) return parse_fault(ParseFault::BadTile, std::string(text.substr(start, end - start)));
+        value = static_cast<unsigned>(*parsed);
+      }
+      out.push_back(static_cast<TileNumber>(value));
+      if (end == text.size()) return {};
+      start = end + 1;
     }
   }
 
@@ -622,6 +636,7 @@ class GameReader {
 
 expected<mjai::Lines, Error> read_game(std::string& text) {
   if (const char* fault = find_xml_fault(text)) return parse_fault(ParseFault::NotXml, fault);
+  keep_xml_pages();
   pugi::xml_document document;
   // Entities and line ends as XML reads them; no node for comments, declarations or DOCTYPEs.
   constexpr unsigned kOptions = pugi::parse_escapes | pugi::parse_wconv_attribute | pugi::parse_eol;
@@ -631,7 +646,7 @@ expected<mjai::Lines, Error> read_game(std::string& text) {
   const pugi::xml_node root = document.document_element();
   if (std::string_view(root.name()) != "mjloggm") return parse_fault(ParseFault::NotMjlog, root.name());
   GameReader reader;
-  if (auto ok = reader.run(root); !ok) return unexpected(std::move(ok.error()));
+  if (auto ok = reader.run(root, text.size()); !ok) return unexpected(std::move(ok.error()));
   return reader.take_lines();
 }
 

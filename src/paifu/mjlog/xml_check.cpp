@@ -15,6 +15,10 @@
 
 #include "paifu/base/utf8.hpp"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace paifu::mjlog {
 namespace {
 
@@ -63,13 +67,100 @@ bool is_plain_ascii_word(const char* bytes) {
   return ((word | (word - kSpaces)) & kHigh) == 0;
 }
 
+#if defined(__SSE2__)
+// The same test for 16 bytes: as signed bytes, both the control characters and the bytes beyond
+// ASCII are less than 0x20.
+__m128i not_plain_ascii(const char* bytes) {
+  const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+  return _mm_cmplt_epi8(chunk, _mm_set1_epi8(0x20));
+}
+
+// Moves `pos` past the plain ASCII bytes, 64 and then 16 at a time; stops at (or a little
+// before) the first byte that is not.
+std::size_t skip_plain_ascii(std::string_view text, std::size_t pos) {
+  const char* data = text.data();
+  while (pos + 64 <= text.size()) {
+    const __m128i any = _mm_or_si128(_mm_or_si128(not_plain_ascii(data + pos), not_plain_ascii(data + pos + 16)),
+                                     _mm_or_si128(not_plain_ascii(data + pos + 32), not_plain_ascii(data + pos + 48)));
+    if (_mm_movemask_epi8(any) != 0) break;
+    pos += 64;
+  }
+  while (pos + 16 <= text.size()) {
+    const int mask = _mm_movemask_epi8(not_plain_ascii(data + pos));
+    if (mask != 0) return pos + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+    pos += 16;
+  }
+  return pos;
+}
+#else
+std::size_t skip_plain_ascii(std::string_view text, std::size_t pos) {
+  while (pos + 8 <= text.size() && is_plain_ascii_word(text.data() + pos)) pos += 8;
+  return pos;
+}
+#endif
+
+#if defined(__SSE2__)
+// The bytes of `chunk` within [low, high], as a mask.
+__m128i in_range(__m128i chunk, char low, char high) {
+  // Shifted so that `low` becomes the least signed byte: then one signed comparison tells.
+  const __m128i shifted = _mm_add_epi8(chunk, _mm_set1_epi8(static_cast<char>(-128 - low)));
+  return _mm_cmplt_epi8(shifted, _mm_set1_epi8(static_cast<char>(-128 + (high - low) + 1)));
+}
+#endif
+
+// The end of the run of name characters that starts at `pos`.
+std::size_t find_name_end(std::string_view text, std::size_t pos) {
+  const char* data = text.data();
+#if defined(__SSE2__)
+  // Names are short, but their lengths vary: a byte loop would mispredict its end at every name.
+  while (pos + 16 <= text.size()) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + pos));
+    const __m128i letter = in_range(_mm_or_si128(chunk, _mm_set1_epi8(0x20)), 'a', 'z');
+    const __m128i dash_dot = in_range(chunk, '-', '.');
+    const __m128i digit_colon = in_range(chunk, '0', ':');
+    const __m128i underscore = _mm_cmpeq_epi8(chunk, _mm_set1_epi8('_'));
+    const __m128i non_ascii = _mm_cmplt_epi8(chunk, _mm_setzero_si128());
+    const __m128i name = _mm_or_si128(_mm_or_si128(letter, _mm_or_si128(dash_dot, digit_colon)),
+                                      _mm_or_si128(underscore, non_ascii));
+    const unsigned others = ~static_cast<unsigned>(_mm_movemask_epi8(name)) & 0xFFFF;
+    if (others != 0) return pos + static_cast<std::size_t>(__builtin_ctz(others));
+    pos += 16;
+  }
+#endif
+  while (pos < text.size() && is_name_char(data[pos])) ++pos;
+  return pos;
+}
+
+// The position of the first `quote`, "<" or "&" at or after `pos` (or text.size() when none):
+// where a plain attribute value ends.
+std::size_t find_value_stop(std::string_view text, std::size_t pos, char quote) {
+  const char* data = text.data();
+#if defined(__SSE2__)
+  const __m128i quotes = _mm_set1_epi8(quote);
+  const __m128i less = _mm_set1_epi8('<');
+  const __m128i amp = _mm_set1_epi8('&');
+  while (pos + 16 <= text.size()) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + pos));
+    const __m128i hits = _mm_or_si128(_mm_cmpeq_epi8(chunk, quotes),
+                                      _mm_or_si128(_mm_cmpeq_epi8(chunk, less), _mm_cmpeq_epi8(chunk, amp)));
+    const int mask = _mm_movemask_epi8(hits);
+    if (mask != 0) return pos + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+    pos += 16;
+  }
+#endif
+  while (pos < text.size() && data[pos] != quote && data[pos] != '<' && data[pos] != '&') ++pos;
+  return pos;
+}
+
 const char* find_character_fault(std::string_view text) {
   std::size_t pos = 0;
   while (pos < text.size()) {
+    pos = skip_plain_ascii(text, pos);
     if (pos + 8 <= text.size() && is_plain_ascii_word(text.data() + pos)) {
       pos += 8;
       continue;
     }
+    if (pos >= text.size()) break;
     const auto byte = static_cast<unsigned char>(text[pos]);
     if (byte < 0x80) {
       if (byte < 0x20 && !is_space(static_cast<char>(byte))) return "a control character";
@@ -102,11 +193,21 @@ class Scanner {
   bool at_end() const { return pos_ >= text_.size(); }
   char peek() const { return at_end() ? '\0' : text_[pos_]; }
   bool starts(std::string_view prefix) const { return text_.substr(pos_).starts_with(prefix); }
+  // The loops below keep the position in a local: the text is chars, which may alias the
+  // member, so it would otherwise be stored back at every byte.
   void skip_until(const std::array<bool, 256>& stops) {
-    while (pos_ < text_.size() && !stops[static_cast<unsigned char>(text_[pos_])]) ++pos_;
+    const char* data = text_.data();
+    const std::size_t size = text_.size();
+    std::size_t pos = pos_;
+    while (pos < size && !stops[static_cast<unsigned char>(data[pos])]) ++pos;
+    pos_ = pos;
   }
   void skip_space() {
-    while (!at_end() && is_space(text_[pos_])) ++pos_;
+    const char* data = text_.data();
+    const std::size_t size = text_.size();
+    std::size_t pos = pos_;
+    while (pos < size && is_space(data[pos])) ++pos;
+    pos_ = pos;
   }
 
   // Moves past the next `end`; false when there is none.
@@ -120,7 +221,7 @@ class Scanner {
   std::string_view name() {
     const std::size_t start = pos_;
     if (!is_name_start(peek())) return {};
-    while (!at_end() && is_name_char(text_[pos_])) ++pos_;
+    pos_ = find_name_end(text_, start + 1);
     return text_.substr(start, pos_ - start);
   }
 
@@ -208,8 +309,13 @@ class Scanner {
     const char quote = peek();
     if (quote != '"' && quote != '\'') return "an attribute value without quotes";
     ++pos_;
-    // Values can be long (the wall's seed): the closing quote is found first, then the value is
-    // searched for "<" and "&".
+    // Most values hold neither "<" nor "&": one scan finds their closing quote.
+    const std::size_t stop = find_value_stop(text_, pos_, quote);
+    if (stop < text_.size() && text_[stop] == quote) {
+      pos_ = stop + 1;
+      return nullptr;
+    }
+    // Otherwise the closing quote is found first, then the value is searched for "<" and "&".
     const void* close = std::memchr(text_.data() + pos_, quote, text_.size() - pos_);
     if (!close) return "an unterminated attribute value";
     const std::size_t end = static_cast<std::size_t>(static_cast<const char*>(close) - text_.data());
