@@ -54,12 +54,7 @@ expected<Lines, Error> convert_log_file(std::string_view input_path, std::option
   }();
   if (!raw) return unexpected(std::move(raw.error()));
 
-  auto lines = convert_parsed(std::move(*raw));
-  if (!lines || !output_path) return lines;
-  if (auto delivered = deliver_lines(*lines, *output_path, sys); !delivered) {
-    return unexpected(std::move(delivered.error()));
-  }
-  return lines;
+  return deliver_if_asked(convert_parsed(std::move(*raw)), output_path, sys);
 }
 
 }  // namespace paifu::conv

@@ -34,11 +34,7 @@ expected<Lines, Error> convert_mjlog_file(std::string_view input_path, std::opti
     std::string text;
     return convert_mjlog_bytes(bytes, codec, text);
   }();
-  if (!lines || !output_path) return lines;
-  if (auto delivered = deliver_lines(*lines, *output_path, sys); !delivered) {
-    return unexpected(std::move(delivered.error()));
-  }
-  return lines;
+  return deliver_if_asked(std::move(lines), output_path, sys);
 }
 
 }  // namespace paifu::conv

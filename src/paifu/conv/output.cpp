@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 #include "paifu/base/file_io.hpp"
 
@@ -115,6 +116,15 @@ expected<void, Error> deliver_lines(const mjai::Lines& lines, std::string_view p
   if (!written && target.exists && written.error().stage == Stage::Create && (error == EACCES || error == EPERM))
     return write_directly(lines, c_path, sys);
   return written;
+}
+
+expected<mjai::Lines, Error> deliver_if_asked(expected<mjai::Lines, Error> lines,
+                                              std::optional<std::string_view> output_path, const SystemCalls& sys) {
+  if (!lines || !output_path) return lines;
+  if (auto delivered = deliver_lines(*lines, *output_path, sys); !delivered) {
+    return unexpected(std::move(delivered.error()));
+  }
+  return lines;
 }
 
 }  // namespace paifu::conv

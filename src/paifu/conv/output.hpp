@@ -1,6 +1,7 @@
 // Delivering the lines to a file or standard output.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,5 +26,10 @@ bool is_stdout_path(std::string_view path);
 // stage Create or Write, with the errno.
 expected<void, Error> deliver_lines(const mjai::Lines& lines, std::string_view path,
                                     const SystemCalls& sys = real_system_calls());
+
+// The converted lines, delivered first to `output_path` when there is one: a conversion that
+// failed, or a delivery that failed, is the result.
+expected<mjai::Lines, Error> deliver_if_asked(expected<mjai::Lines, Error> lines,
+                                              std::optional<std::string_view> output_path, const SystemCalls& sys);
 
 }  // namespace paifu::conv

@@ -40,21 +40,31 @@ constexpr int kMaxOpenContainers = 127;
 
 bool is_separator(char c) { return c == '[' || c == ',' || c == ':' || c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
+// Whether some `mark` in the text, with at least `after` bytes behind it, passes `test` (given
+// the text and the mark's position).
+template <typename Test>
+bool any_mark(std::string_view text, char mark, std::size_t after, Test test) {
+  const char* data = text.data();
+  const std::size_t size = text.size();
+  for (std::size_t i = 0; i + after < size; ++i) {
+    const void* hit = std::memchr(data + i, mark, size - after - i);
+    if (hit == nullptr) return false;
+    i = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
+    if (test(data, i)) return true;
+  }
+  return false;
+}
+
 // Whether the text may hold the number "-0", which the DOM reads as the integer 0 but the exact
 // reader as a floating-point number. Any "-0" after a separator counts (also inside a string:
 // declining costs only time); "-0.5" and "-0e1" are floating point either way.
 bool may_hold_negative_zero(std::string_view text) {
-  const char* data = text.data();
   const std::size_t size = text.size();
-  for (std::size_t i = 0; i + 1 < size; ++i) {
-    const void* hit = std::memchr(data + i, '-', size - 1 - i);
-    if (hit == nullptr) return false;
-    i = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
-    if (data[i + 1] != '0' || (i > 0 && !is_separator(data[i - 1]))) continue;
+  return any_mark(text, '-', 1, [size](const char* data, std::size_t i) {
+    if (data[i + 1] != '0' || (i > 0 && !is_separator(data[i - 1]))) return false;
     const char next = i + 2 < size ? data[i + 2] : ' ';
-    if (next != '.' && next != 'e' && next != 'E') return true;
-  }
-  return false;
+    return next != '.' && next != 'e' && next != 'E';
+  });
 }
 
 bool is_surrogate_lead(char first, char second) {
@@ -65,15 +75,9 @@ bool is_surrogate_lead(char first, char second) {
 // Whether the text may hold a "\uD800".."\uDFFF" escape: the two readers need not agree on lone
 // surrogates, so such texts are left to the exact reader.
 bool may_hold_surrogate_escape(std::string_view text) {
-  const char* data = text.data();
-  const std::size_t size = text.size();
-  for (std::size_t i = 0; i + 3 < size; ++i) {
-    const void* hit = std::memchr(data + i, '\\', size - 3 - i);
-    if (hit == nullptr) return false;
-    i = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
-    if (data[i + 1] == 'u' && is_surrogate_lead(data[i + 2], data[i + 3])) return true;
-  }
-  return false;
+  return any_mark(text, '\\', 3, [](const char* data, std::size_t i) {
+    return data[i + 1] == 'u' && is_surrogate_lead(data[i + 2], data[i + 3]);
+  });
 }
 
 // Whether the text is laid out over many lines (pretty-printed). The DOM needs about fifteen bytes
