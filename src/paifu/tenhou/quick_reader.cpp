@@ -15,6 +15,10 @@
 #include <memory>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace paifu::tenhou {
 namespace {
 
@@ -81,15 +85,146 @@ bool may_hold_surrogate_escape(std::string_view text) {
 }
 
 // Whether the text is laid out over many lines (pretty-printed). The DOM needs about fifteen bytes
-// for every byte of text, whitespace included, where the exact reader's memory follows the values:
-// for such a text the quick reader would need more memory than the whole conversion used to.
-// A sample of the start tells: compact logs hold no line feeds at all.
+// for every byte of text, whitespace included, and such a text is mostly whitespace (three bytes in
+// four in real logs): it is read from a compact copy instead. A sample of the start tells:
+// compact logs hold no line feeds at all.
 bool is_laid_out_in_lines(std::string_view text) {
   constexpr std::size_t kSampleBytes = 4096;
   constexpr std::ptrdiff_t kMaxLineFeeds = 64;
   const std::string_view sample = text.substr(0, kSampleBytes);
   return std::count(sample.begin(), sample.end(), '\n') > kMaxLineFeeds;
 }
+
+bool is_json_space(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
+bool is_structural(char c) { return c == '[' || c == ']' || c == '{' || c == '}' || c == ',' || c == ':'; }
+
+// Where a copy without whitespace stands between two bytes of the text: inside a string or not,
+// and what the whitespace removed last stood after.
+struct CompactState {
+  bool in_string = false;
+  bool escaped = false;        // the last byte was a backslash inside a string
+  bool last_was_atom = false;  // the last byte belongs to a token: not whitespace, not structural
+  bool space_after_atom = false;  // in a run of whitespace that follows a token
+  bool joined = false;  // a run of whitespace stood between two tokens, which the copy would join
+};
+
+// One byte, as the copy takes it.
+void compact_byte(char c, CompactState& state, char*& out) {
+  if (state.in_string) {
+    *out++ = c;
+    if (state.escaped) {
+      state.escaped = false;
+    } else if (c == '\\') {
+      state.escaped = true;
+    } else if (c == '"') {
+      state.in_string = false;
+    }
+    state.last_was_atom = true;
+    return;
+  }
+  if (is_json_space(c)) {
+    state.space_after_atom |= state.last_was_atom;
+    state.last_was_atom = false;
+    return;
+  }
+  const bool atom = !is_structural(c);
+  state.joined |= state.space_after_atom && atom;
+  state.space_after_atom = false;
+  state.last_was_atom = atom;
+  state.in_string = c == '"';
+  *out++ = c;
+}
+
+#if defined(__SSE2__)
+// The bytes of 64 at `data` equal to any of `chars`, one bit each.
+template <char... Chars>
+std::uint64_t block_mask(const char* data) {
+  std::uint64_t mask = 0;
+  for (int part = 0; part < 4; ++part) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * part));
+    __m128i hits = _mm_setzero_si128();
+    ((hits = _mm_or_si128(hits, _mm_cmpeq_epi8(bytes, _mm_set1_epi8(Chars)))), ...);
+    mask |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(hits))} << (16 * part);
+  }
+  return mask;
+}
+
+// Each bit the exclusive or of itself and all bits below it: set from an opening quote up to,
+// not including, its closing one.
+std::uint64_t prefix_xor(std::uint64_t bits) {
+  for (int shift = 1; shift < 64; shift *= 2) bits ^= bits << shift;
+  return bits;
+}
+
+// 64 bytes without a backslash at once (escapes are left to the byte-wise copy). Runs of
+// whitespace outside strings are dropped; a run that stands after a token is followed through by
+// an addition, whose carry lands on the byte after the run: the copy would join the two tokens
+// when that byte begins one.
+void compact_block(const char* data, CompactState& state, char*& out) {
+  const std::uint64_t quotes = block_mask<'"'>(data);
+  const std::uint64_t strings = prefix_xor(quotes) ^ (state.in_string ? ~std::uint64_t{0} : 0);
+  const std::uint64_t spaces = block_mask<' ', '\n', '\r', '\t'>(data) & ~strings;
+  const std::uint64_t atoms = ~spaces & ~(block_mask<'[', ']', '{', '}', ',', ':'>(data) & ~strings);
+  const std::uint64_t run_starts = ((atoms & (spaces >> 1)) << 1) |
+                                   std::uint64_t{state.space_after_atom || (state.last_was_atom && (spaces & 1))};
+  std::uint64_t followed = 0;
+  const bool carried = __builtin_add_overflow(spaces, run_starts, &followed);
+  state.joined |= (followed & ~spaces & atoms) != 0;
+  state.space_after_atom = carried;
+  state.last_was_atom = (atoms >> 63) != 0;
+  state.in_string = (strings >> 63) != 0;
+  for (std::uint64_t kept = ~spaces; kept != 0; kept &= kept - 1) *out++ = data[__builtin_ctzll(kept)];
+}
+#endif
+
+// A copy of a text without the whitespace between its tokens, with the padding the parser reads past
+// the end, kept by each thread for the next log.
+class CompactCopy {
+ public:
+  // Copies `text` without its whitespace outside strings. False when a removed run stood between
+  // two tokens ("1 2", "tr ue"): the copy would read them as one, so the text is left to the exact
+  // reader. Strings are copied as they stand (a control character in one is refused by the
+  // parser as it would be in place).
+  bool copy(std::string_view text) {
+    reserve(text.size());
+    char* out = buffer_.get();
+    CompactState state;
+    std::size_t at = 0;
+#if defined(__SSE2__)
+    constexpr std::size_t kBlock = 64;
+    for (; at + kBlock <= text.size(); at += kBlock) {
+      const char* block = text.data() + at;
+      if (state.escaped || std::memchr(block, '\\', kBlock) != nullptr) {
+        for (std::size_t i = 0; i < kBlock; ++i) compact_byte(block[i], state, out);
+      } else {
+        compact_block(block, state, out);
+      }
+    }
+#endif
+    for (; at < text.size(); ++at) compact_byte(text[at], state, out);
+    size_ = static_cast<std::size_t>(out - buffer_.get());
+    std::memset(out, 0, simdjson::SIMDJSON_PADDING);
+    return !state.joined;
+  }
+
+  std::string_view text() const { return {buffer_.get(), size_}; }
+
+  // Large copies are not kept, as the parser of each thread is not.
+  void release_if_large() {
+    if (capacity_ > kMaxRetainedBytes) *this = CompactCopy();
+  }
+
+ private:
+  void reserve(std::size_t size) {
+    if (capacity_ >= size) return;
+    buffer_ = std::make_unique_for_overwrite<char[]>(size + simdjson::SIMDJSON_PADDING);
+    capacity_ = size;
+  }
+
+  std::unique_ptr<char[]> buffer_;
+  std::size_t capacity_ = 0;
+  std::size_t size_ = 0;
+};
 
 // ---- the typed walk ----------------------------------------------------------------------------
 
@@ -495,13 +630,29 @@ simdjson::dom::parser& thread_parser() {
   return parser;
 }
 
-std::optional<RawLog> walk(simdjson::dom::parser& parser, std::string_view text) {
+// `padded` says whether the parser may read past the end of `text` (a compact copy's padding).
+std::optional<RawLog> walk(simdjson::dom::parser& parser, std::string_view text, bool padded) {
   // A new parser is sized here, with the small depth limit it then keeps as it grows.
   if (parser.capacity() == 0 && parser.allocate(text.size(), kMaxDomDepth)) return std::nullopt;
   element root;
-  if (parser.parse(text.data(), text.size()).get(root)) return std::nullopt;
+  if (parser.parse(text.data(), text.size(), !padded).get(root)) return std::nullopt;
   RawLog log;
   if (!QuickWalk().document(root, log)) return std::nullopt;
+  return log;
+}
+
+std::optional<RawLog> read_compact(std::string_view text, bool padded) {
+  if (may_hold_negative_zero(text) || may_hold_surrogate_escape(text)) return std::nullopt;
+  if (text.size() <= kMaxRetainedBytes) return walk(thread_parser(), text, padded);
+  simdjson::dom::parser parser(kMaxQuickBytes);
+  return walk(parser, text, padded);
+}
+
+std::optional<RawLog> read_laid_out(std::string_view text) {
+  thread_local CompactCopy compact;
+  std::optional<RawLog> log;
+  if (compact.copy(text)) log = read_compact(compact.text(), true);
+  compact.release_if_large();
   return log;
 }
 
@@ -511,11 +662,8 @@ std::optional<RawLog> read_log_quickly(std::string_view text) {
   if (text.empty() || text.size() > kMaxQuickBytes) return std::nullopt;
   // A byte order mark is refused by the exact reader; the parser is not asked about it.
   if (text.front() == '\xEF') return std::nullopt;
-  if (is_laid_out_in_lines(text)) return std::nullopt;
-  if (may_hold_negative_zero(text) || may_hold_surrogate_escape(text)) return std::nullopt;
-  if (text.size() <= kMaxRetainedBytes) return walk(thread_parser(), text);
-  simdjson::dom::parser parser(kMaxQuickBytes);
-  return walk(parser, text);
+  if (is_laid_out_in_lines(text)) return read_laid_out(text);
+  return read_compact(text, false);
 }
 
 }  // namespace paifu::tenhou

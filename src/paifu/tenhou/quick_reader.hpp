@@ -13,8 +13,7 @@ namespace paifu::tenhou {
 // The log the exact reader would read from `text`, or nothing when this reader declines: a
 // refused text, or one whose reading it cannot vouch for ("-0", a surrogate escape, a
 // floating-point value outside the normal range, a number beyond 64 bits, deep nesting, a text
-// larger than real logs are), or one laid out over many lines, which it would read with more
-// memory than the exact reader.
+// larger than real logs are). A text laid out over many lines is read from a compact copy of it.
 std::optional<RawLog> read_log_quickly(std::string_view text);
 
 }  // namespace paifu::tenhou
