@@ -107,7 +107,8 @@ TEST(ConvertPathForms, PlainFormReplacesEachIllFormedRunOnce) {
 }
 
 TEST(ConvertUtf8, ValidatesAtEveryAlignment) {
-  const std::string ascii = "{\"log\":[],\"name\":[\"abcdefgh\"]}";
+  // Long enough that the 64-byte ASCII skip runs before and after the insert.
+  const std::string ascii = std::string(70, ' ') + "{\"log\":[],\"name\":[\"abcdefgh\"]}" + std::string(70, ' ');
   struct Case {
     std::string insert;
     bool valid;

@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace paifu::utf8 {
 namespace {
 
@@ -27,6 +31,26 @@ constexpr Lead lead_of(unsigned char b) {
 }
 
 constexpr bool is_continuation(unsigned char b) { return (b & 0xC0) == 0x80; }
+
+// Moves `pos` past ASCII bytes, many at a time: logs are almost all ASCII.
+std::size_t skip_ascii(const unsigned char* bytes, std::size_t size, std::size_t pos) {
+#if defined(__SSE2__)
+  while (pos + 64 <= size) {
+    const auto* block = reinterpret_cast<const __m128i*>(bytes + pos);
+    const __m128i any = _mm_or_si128(_mm_or_si128(_mm_loadu_si128(block), _mm_loadu_si128(block + 1)),
+                                     _mm_or_si128(_mm_loadu_si128(block + 2), _mm_loadu_si128(block + 3)));
+    if (_mm_movemask_epi8(any) != 0) break;
+    pos += 64;
+  }
+#endif
+  while (pos + 8 <= size) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes + pos, sizeof word);
+    if ((word & 0x8080808080808080ULL) != 0) break;
+    pos += 8;
+  }
+  return pos;
+}
 
 }  // namespace
 
@@ -72,13 +96,7 @@ bool is_valid(std::string_view text) {
   const std::size_t size = text.size();
   std::size_t pos = 0;
   while (pos < size) {
-    // Skip ASCII eight bytes at a time.
-    while (pos + 8 <= size) {
-      std::uint64_t word;
-      std::memcpy(&word, bytes + pos, sizeof word);
-      if ((word & 0x8080808080808080ULL) != 0) break;
-      pos += 8;
-    }
+    pos = skip_ascii(bytes, size, pos);
     if (pos >= size) break;
     if (bytes[pos] < 0x80) {
       ++pos;
