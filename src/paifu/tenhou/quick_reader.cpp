@@ -17,6 +17,7 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#include <tmmintrin.h>
 #endif
 
 namespace paifu::tenhou {
@@ -136,17 +137,34 @@ void compact_byte(char c, CompactState& state, char*& out) {
 }
 
 #if defined(__SSE2__)
-// The bytes of 64 at `data` equal to any of `chars`, one bit each.
-template <char... Chars>
-std::uint64_t block_mask(const char* data) {
-  std::uint64_t mask = 0;
+// The bytes of 64 that a copy tells apart, one bit each.
+struct BlockMasks {
+  std::uint64_t quotes = 0;
+  std::uint64_t backslashes = 0;
+  std::uint64_t spaces = 0;
+  std::uint64_t structurals = 0;
+};
+
+BlockMasks block_masks(const char* data) {
+  BlockMasks masks;
+  const auto bits = [](__m128i hits, int part) {
+    return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(hits))} << (16 * part);
+  };
+  const auto equal = [](__m128i bytes, char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); };
   for (int part = 0; part < 4; ++part) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * part));
-    __m128i hits = _mm_setzero_si128();
-    ((hits = _mm_or_si128(hits, _mm_cmpeq_epi8(bytes, _mm_set1_epi8(Chars)))), ...);
-    mask |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(hits))} << (16 * part);
+    // "[" and "{", "]" and "}" differ only in the bit 0x20.
+    const __m128i folded = _mm_or_si128(bytes, _mm_set1_epi8(0x20));
+    masks.quotes |= bits(equal(bytes, '"'), part);
+    masks.backslashes |= bits(equal(bytes, '\\'), part);
+    masks.spaces |= bits(_mm_or_si128(_mm_or_si128(equal(bytes, ' '), equal(bytes, '\n')),
+                                      _mm_or_si128(equal(bytes, '\r'), equal(bytes, '\t'))),
+                         part);
+    masks.structurals |= bits(_mm_or_si128(_mm_or_si128(equal(folded, '{'), equal(folded, '}')),
+                                           _mm_or_si128(equal(bytes, ','), equal(bytes, ':'))),
+                              part);
   }
-  return mask;
+  return masks;
 }
 
 // Each bit the exclusive or of itself and all bits below it: set from an opening quote up to,
@@ -156,15 +174,50 @@ std::uint64_t prefix_xor(std::uint64_t bits) {
   return bits;
 }
 
+// For each set of kept bytes among 8, where each comes from: the shuffle that packs them.
+struct PackShuffles {
+  alignas(16) std::array<std::array<std::uint8_t, 8>, 256> indices{};
+  PackShuffles() {
+    for (unsigned kept = 0; kept < 256; ++kept) {
+      std::uint8_t next = 0;
+      for (std::uint8_t i = 0; i < 8; ++i) {
+        if (kept & (1u << i)) indices[kept][next++] = i;
+      }
+    }
+  }
+};
+const PackShuffles kPackShuffles;
+
+// Copies the bytes of the 64 at `data` whose bit is set in `kept`, in order. Eight at a time
+// with a byte shuffle where the processor has one (each store may write up to eight bytes past
+// what it keeps: the copy's buffer has room), else one at a time.
+__attribute__((target("ssse3"))) void copy_kept_shuffled(const char* data, std::uint64_t kept, char*& out) {
+  for (int part = 0; part < 8; ++part) {
+    const auto bits = static_cast<std::uint8_t>(kept >> (8 * part));
+    const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(data + 8 * part));
+    const __m128i shuffle = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kPackShuffles.indices[bits].data()));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(bytes, shuffle));
+    out += __builtin_popcount(bits);
+  }
+}
+
+void copy_kept(const char* data, std::uint64_t kept, char*& out) {
+  static const bool shuffles = __builtin_cpu_supports("ssse3");
+  if (shuffles) {
+    copy_kept_shuffled(data, kept, out);
+    return;
+  }
+  for (; kept != 0; kept &= kept - 1) *out++ = data[__builtin_ctzll(kept)];
+}
+
 // 64 bytes without a backslash at once (escapes are left to the byte-wise copy). Runs of
 // whitespace outside strings are dropped; a run that stands after a token is followed through by
 // an addition, whose carry lands on the byte after the run: the copy would join the two tokens
 // when that byte begins one.
-void compact_block(const char* data, CompactState& state, char*& out) {
-  const std::uint64_t quotes = block_mask<'"'>(data);
-  const std::uint64_t strings = prefix_xor(quotes) ^ (state.in_string ? ~std::uint64_t{0} : 0);
-  const std::uint64_t spaces = block_mask<' ', '\n', '\r', '\t'>(data) & ~strings;
-  const std::uint64_t atoms = ~spaces & ~(block_mask<'[', ']', '{', '}', ',', ':'>(data) & ~strings);
+void compact_block(const char* data, const BlockMasks& masks, CompactState& state, char*& out) {
+  const std::uint64_t strings = prefix_xor(masks.quotes) ^ (state.in_string ? ~std::uint64_t{0} : 0);
+  const std::uint64_t spaces = masks.spaces & ~strings;
+  const std::uint64_t atoms = ~spaces & ~(masks.structurals & ~strings);
   const std::uint64_t run_starts = ((atoms & (spaces >> 1)) << 1) |
                                    std::uint64_t{state.space_after_atom || (state.last_was_atom && (spaces & 1))};
   std::uint64_t followed = 0;
@@ -173,7 +226,7 @@ void compact_block(const char* data, CompactState& state, char*& out) {
   state.space_after_atom = carried;
   state.last_was_atom = (atoms >> 63) != 0;
   state.in_string = (strings >> 63) != 0;
-  for (std::uint64_t kept = ~spaces; kept != 0; kept &= kept - 1) *out++ = data[__builtin_ctzll(kept)];
+  copy_kept(data, ~spaces, out);
 }
 #endif
 
@@ -194,10 +247,11 @@ class CompactCopy {
     constexpr std::size_t kBlock = 64;
     for (; at + kBlock <= text.size(); at += kBlock) {
       const char* block = text.data() + at;
-      if (state.escaped || std::memchr(block, '\\', kBlock) != nullptr) {
+      const BlockMasks masks = block_masks(block);
+      if (state.escaped || masks.backslashes != 0) {
         for (std::size_t i = 0; i < kBlock; ++i) compact_byte(block[i], state, out);
       } else {
-        compact_block(block, state, out);
+        compact_block(block, masks, state, out);
       }
     }
 #endif
