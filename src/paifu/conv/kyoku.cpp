@@ -114,12 +114,18 @@ expected<void, Error> append_events(const PreparedKyoku& kyoku, Out& events) {
   return replay_kyoku(kyoku, *seats, events);
 }
 
+void append_hora(std::vector<Event>& events, const HoraEntry& entry, const PreparedKyoku& kyoku) {
+  events.emplace_back(mjai::Hora{entry.actor, entry.target, entry.deltas, kyoku.ura_indicators});
+}
+// The same line without copying the ura markers into an event.
+void append_hora(mjai::LineWriter& lines, const HoraEntry& entry, const PreparedKyoku& kyoku) {
+  lines.hora(entry.actor, entry.target, entry.deltas, kyoku.ura_indicators);
+}
+
 template <class Out>
 void append_result(Out& events, const PreparedKyoku& kyoku) {
   if (const Win* win = std::get_if<Win>(&kyoku.outcome)) {
-    for (const HoraEntry& entry : win->entries) {
-      events.emplace_back(mjai::Hora{entry.actor, entry.target, entry.deltas, kyoku.ura_indicators});
-    }
+    for (const HoraEntry& entry : win->entries) append_hora(events, entry, kyoku);
   } else {
     events.emplace_back(mjai::Ryukyoku{std::get<NoWin>(kyoku.outcome).deltas});
   }
