@@ -283,15 +283,15 @@ TEST(KyokuErrors, EveryKind) {
 TEST(KyokuErrors, ReachEndingTheDiscardList) {
   // The decoder always places a dahai after a reach, so only hand-made lists reach this case.
   const PreparedKyoku kyoku = make_kyoku(0, {"", "", "", ""}, {"", "", "", ""});
-  SeatEvents seats;
-  seats.draws[0] = {tsumo(0, "1m")};
-  seats.discards[0] = {reach(0)};
+  SeatActions seats;
+  seats.draws[0] = {action_of(tsumo(0, "1m"))};
+  seats.discards[0] = {action_of(reach(0))};
   std::vector<mjai::Event> events;
   const auto replayed = replay_kyoku(kyoku, seats, events);
   ASSERT_FALSE(replayed.has_value());
   EXPECT_EQ(replay_error_kind(replayed.error()), ConversionErrorKind::MissingDiscardAfterReach);
 
-  seats.discards[0] = {tsumo(0, "1m")};  // lists that break their layout are an internal fault
+  seats.discards[0] = {action_of(tsumo(0, "1m"))};  // lists that break their layout are an internal fault
   EXPECT_THROW((void)replay_kyoku(kyoku, seats, events), InternalFault);
 }
 

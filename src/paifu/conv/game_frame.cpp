@@ -17,8 +17,9 @@ expected<void, Error> play_game(GameLog&& game, Out& events) {
                                       game.kyoku_first, game.aka_flag});
   // Each kyoku appends straight to the game's list; a failing kyoku fails the game, and the
   // list with whatever it holds is dropped.
+  KyokuScratch scratch;
   for (const PreparedKyoku& kyoku : game.kyokus) {
-    if (auto ok = append_kyoku_events(kyoku, events); !ok) return unexpected(std::move(ok.error()));
+    if (auto ok = append_kyoku_events(kyoku, scratch, events); !ok) return unexpected(std::move(ok.error()));
   }
   events.emplace_back(mjai::EndGame{});
   return {};

@@ -12,18 +12,20 @@ namespace paifu::conv {
 namespace {
 
 using mjai::Event;
+using mjai::EventKind;
 using mjai::Seat;
 
 expected<void, Error> decode_draws(Seat seat, const std::vector<tenhou::ActionItem>& items,
-                                                  std::vector<Event>& out) {
+                                   std::vector<Action>& out) {
+  out.clear();
   out.reserve(items.size());
   for (const tenhou::ActionItem& item : items) {
     if (const Tile* tile = std::get_if<Tile>(&item)) {
-      out.emplace_back(mjai::Tsumo{seat, *tile});
+      out.push_back(Action{EventKind::Tsumo, seat, 0, false, *tile, {}});
     } else if (const tenhou::Call* call = std::get_if<tenhou::Call>(&item)) {
       auto event = decode_draw_string(seat, call->text);
       if (!event) return unexpected(std::move(event.error()));
-      out.push_back(std::move(*event));
+      out.push_back(action_of(*event));
     } else {
       return unexpected(replay_error(ConversionErrorKind::MarkerInDrawList));
     }
@@ -31,95 +33,116 @@ expected<void, Error> decode_draws(Seat seat, const std::vector<tenhou::ActionIt
   return {};
 }
 
+// Appends a seat's discard-list actions as they are decoded, paired with its draws: the n-th
+// draw goes with the n-th entry of the discard list, reach declarations left out. A tsumogiri
+// discard takes the tile of its tsumo (it stays hidden opposite a call), and a hidden
+// non-tsumogiri discard is the log's filler opposite a daiminkan, which is dropped. Once the
+// draws run out the rest of the discard list is kept as it is.
+class PairedDiscards {
+ public:
+  PairedDiscards(const std::vector<Action>& draws, std::vector<Action>& out) : draws_(draws), out_(out) {}
+
+  void push(Action action) {
+    if (draw_ < draws_.size() && action.kind != EventKind::Reach) {
+      const Action& drawn = draws_[draw_++];
+      if (action.kind == EventKind::Dahai) {
+        if (action.tsumogiri) {
+          if (drawn.kind == EventKind::Tsumo) action.pai = drawn.pai;
+        } else if (action.pai == kHiddenTile) {
+          return;
+        }
+      }
+    }
+    out_.push_back(action);
+  }
+
+ private:
+  const std::vector<Action>& draws_;
+  std::vector<Action>& out_;
+  std::size_t draw_ = 0;
+};
+
 expected<void, Error> decode_discards(Seat seat, const std::vector<tenhou::ActionItem>& items,
-                                                     std::vector<Event>& out) {
-  out.reserve(items.size() + 2);  // a reach adds one event
+                                      const std::vector<Action>& draws, std::vector<Action>& out) {
+  out.clear();
+  out.reserve(items.size() + 2);  // a reach adds one action
+  PairedDiscards paired(draws, out);
   for (const tenhou::ActionItem& item : items) {
     if (const Tile* tile = std::get_if<Tile>(&item)) {
-      out.emplace_back(mjai::Dahai{seat, *tile, false});
+      paired.push(Action{EventKind::Dahai, seat, 0, false, *tile, {}});
     } else if (std::holds_alternative<tenhou::Marker>(item)) {
-      // Any marker number means "the tile just drawn"; the pairing below fills it in.
-      out.emplace_back(mjai::Dahai{seat, kHiddenTile, true});
+      // Any marker number means "the tile just drawn"; the pairing fills it in.
+      paired.push(Action{EventKind::Dahai, seat, 0, true, kHiddenTile, {}});
     } else {
       auto decoded = decode_discard_string(seat, std::get<tenhou::Call>(item).text);
       if (!decoded) return unexpected(std::move(decoded.error()));
-      std::visit(
-          [&out](auto&& call) {
-            if constexpr (std::is_same_v<std::decay_t<decltype(call)>, ReachDiscard>) {
-              out.emplace_back(call.reach);
-              out.emplace_back(call.dahai);
-            } else {
-              out.emplace_back(call);
-            }
-          },
-          *decoded);
+      if (const auto* reach = std::get_if<ReachDiscard>(&*decoded)) {
+        paired.push(action_of(reach->reach));
+        paired.push(action_of(reach->dahai));
+      } else if (const auto* kakan = std::get_if<mjai::Kakan>(&*decoded)) {
+        paired.push(action_of(*kakan));
+      } else {
+        paired.push(action_of(std::get<mjai::Ankan>(*decoded)));
+      }
     }
   }
   return {};
 }
 
-// The n-th draw of a seat goes with the n-th entry of its discard list, reach declarations left
-// out: a tsumogiri discard takes the tile of its tsumo (it stays hidden opposite a call), and a
-// hidden non-tsumogiri discard is the log's filler opposite a daiminkan, which is dropped. Once
-// the draws run out the rest of the discard list is kept as it is.
-void pair_with_draws(std::vector<Event>& discards, const std::vector<Event>& draws) {
-  std::size_t read = 0;
-  std::size_t write = 0;
-  std::size_t draw = 0;
-  while (read < discards.size() && draw < draws.size()) {
-    Event& event = discards[read];
-    if (event.kind() != mjai::EventKind::Reach) {
-      if (mjai::Dahai* dahai = event.get_if<mjai::Dahai>()) {
-        if (dahai->tsumogiri) {
-          if (const mjai::Tsumo* tsumo = draws[draw].get_if<mjai::Tsumo>()) dahai->pai = tsumo->pai;
-        } else if (dahai->pai == kHiddenTile) {
-          ++read;
-          ++draw;
-          continue;
-        }
-      }
-      ++draw;
-    }
-    if (read != write) discards[write] = std::move(discards[read]);
-    ++read;
-    ++write;
-  }
-  if (read == write) return;
-  while (read < discards.size()) discards[write++] = std::move(discards[read++]);
-  discards.erase(discards.begin() + static_cast<std::ptrdiff_t>(write), discards.end());
+template <std::size_t N>
+std::array<Tile, 4> consumed_of(const std::array<Tile, N>& tiles) {
+  std::array<Tile, 4> consumed{};
+  for (std::size_t i = 0; i < N; ++i) consumed[i] = tiles[i];
+  return consumed;
 }
 
 }  // namespace
 
-expected<SeatEvents, Error> build_seat_events(const PreparedKyoku& kyoku) {
-  SeatEvents seats;
-  for (Seat seat = 0; seat < 4; ++seat) {
-    if (auto ok = decode_draws(seat, kyoku.draws[seat], seats.draws[seat]); !ok) {
-      return unexpected(std::move(ok.error()));
-    }
-    if (auto ok = decode_discards(seat, kyoku.discards[seat], seats.discards[seat]); !ok) {
-      return unexpected(std::move(ok.error()));
-    }
-    pair_with_draws(seats.discards[seat], seats.draws[seat]);
+Action action_of(const Event& event) {
+  const EventKind kind = event.kind();
+  if (const auto* e = event.get_if<mjai::Tsumo>()) return {kind, e->actor, 0, false, e->pai, {}};
+  if (const auto* e = event.get_if<mjai::Dahai>()) return {kind, e->actor, 0, e->tsumogiri, e->pai, {}};
+  if (const auto* e = event.get_if<mjai::Chi>()) return {kind, e->actor, e->target, false, e->pai, consumed_of(e->consumed)};
+  if (const auto* e = event.get_if<mjai::Pon>()) return {kind, e->actor, e->target, false, e->pai, consumed_of(e->consumed)};
+  if (const auto* e = event.get_if<mjai::Daiminkan>()) {
+    return {kind, e->actor, e->target, false, e->pai, consumed_of(e->consumed)};
   }
-  return seats;
+  if (const auto* e = event.get_if<mjai::Kakan>()) return {kind, e->actor, 0, false, e->pai, consumed_of(e->consumed)};
+  if (const auto* e = event.get_if<mjai::Ankan>()) return {kind, e->actor, 0, false, kHiddenTile, e->consumed};
+  if (const auto* e = event.get_if<mjai::Reach>()) return {kind, e->actor, 0, false, kHiddenTile, {}};
+  return {kind, 0, 0, false, kHiddenTile, {}};
+}
+
+expected<void, Error> build_seat_actions(const PreparedKyoku& kyoku, SeatActions& seats) {
+  for (Seat seat = 0; seat < 4; ++seat) {
+    if (auto ok = decode_draws(seat, kyoku.draws[seat], seats.draws[seat]); !ok) return ok;
+    if (auto ok = decode_discards(seat, kyoku.discards[seat], seats.draws[seat], seats.discards[seat]); !ok) {
+      return ok;
+    }
+  }
+  return {};
 }
 
 namespace {
 
 template <class Out>
-expected<void, Error> append_events(const PreparedKyoku& kyoku, Out& events) {
-  auto seats = build_seat_events(kyoku);
-  if (!seats) return unexpected(std::move(seats.error()));
-  return replay_kyoku(kyoku, *seats, events);
+expected<void, Error> append_events(const PreparedKyoku& kyoku, KyokuScratch& scratch, Out& events) {
+  if (auto built = build_seat_actions(kyoku, scratch.seats); !built) return built;
+  return replay_kyoku(kyoku, scratch.seats, events, scratch.choices);
+}
+
+void append_hora(std::vector<Event>& events, const HoraEntry& entry, const PreparedKyoku& kyoku) {
+  events.emplace_back(mjai::Hora{entry.actor, entry.target, entry.deltas, kyoku.ura_indicators});
+}
+// The same line without copying the ura markers into an event.
+void append_hora(mjai::LineWriter& lines, const HoraEntry& entry, const PreparedKyoku& kyoku) {
+  lines.hora(entry.actor, entry.target, entry.deltas, kyoku.ura_indicators);
 }
 
 template <class Out>
 void append_result(Out& events, const PreparedKyoku& kyoku) {
   if (const Win* win = std::get_if<Win>(&kyoku.outcome)) {
-    for (const HoraEntry& entry : win->entries) {
-      events.emplace_back(mjai::Hora{entry.actor, entry.target, entry.deltas, kyoku.ura_indicators});
-    }
+    for (const HoraEntry& entry : win->entries) append_hora(events, entry, kyoku);
   } else {
     events.emplace_back(mjai::Ryukyoku{std::get<NoWin>(kyoku.outcome).deltas});
   }
@@ -129,11 +152,23 @@ void append_result(Out& events, const PreparedKyoku& kyoku) {
 }  // namespace
 
 expected<void, Error> append_kyoku_events(const PreparedKyoku& kyoku, std::vector<Event>& events) {
-  return append_events(kyoku, events);
+  KyokuScratch scratch;
+  return append_events(kyoku, scratch, events);
 }
 
 expected<void, Error> append_kyoku_events(const PreparedKyoku& kyoku, mjai::LineWriter& lines) {
-  return append_events(kyoku, lines);
+  KyokuScratch scratch;
+  return append_events(kyoku, scratch, lines);
+}
+
+expected<void, Error> append_kyoku_events(const PreparedKyoku& kyoku, KyokuScratch& scratch,
+                                          std::vector<Event>& events) {
+  return append_events(kyoku, scratch, events);
+}
+
+expected<void, Error> append_kyoku_events(const PreparedKyoku& kyoku, KyokuScratch& scratch,
+                                          mjai::LineWriter& lines) {
+  return append_events(kyoku, scratch, lines);
 }
 
 expected<std::vector<Event>, Error> convert_kyoku(const PreparedKyoku& kyoku) {

@@ -36,18 +36,26 @@ struct CallClaim {
   int rank;  // who wins a discard claimed twice: pon over chi over daiminkan
 };
 
-std::optional<CallClaim> call_claim(const Event& event) {
-  if (const auto* chi = event.get_if<mjai::Chi>()) return CallClaim{chi->target, chi->pai, 0};
-  if (const auto* pon = event.get_if<mjai::Pon>()) return CallClaim{pon->target, pon->pai, 1};
-  if (const auto* kan = event.get_if<mjai::Daiminkan>()) return CallClaim{kan->target, kan->pai, -1};
-  return std::nullopt;
+std::optional<CallClaim> call_claim(const Action& action) {
+  switch (action.kind) {
+    case EventKind::Chi: return CallClaim{action.target, action.pai, 0};
+    case EventKind::Pon: return CallClaim{action.target, action.pai, 1};
+    case EventKind::Daiminkan: return CallClaim{action.target, action.pai, -1};
+    default: return std::nullopt;
+  }
 }
 
 // The call a failure names, as its mjai text.
-std::string call_text(const Event& call) {
+std::string call_text(const Action& call) {
   std::string text;
-  (void)mjai::encode_event(call, text);
+  (void)mjai::encode_event(event_of(call), text);
   return text;
+}
+
+// An action's event, onto the game's list or straight into its line.
+void emit(std::vector<Event>& events, const Action& action) { events.push_back(event_of(action)); }
+void emit(mjai::LineWriter& lines, const Action& action) {
+  visit_action(action, [&](const auto& kind) { lines.emplace_back(kind); });
 }
 
 [[noreturn]] void broken_layout(const char* what,
@@ -55,23 +63,19 @@ std::string call_text(const Event& call) {
   internal_fault(what, where);
 }
 
-// The choices made at the turns where a call could claim either this discard or a later one:
-// true where the rule's choice was flipped. A replay follows `script` for its first choices and
-// the rule after them, and records every choice it made in `taken`.
-struct CallChoices {
-  const std::vector<bool>& script;
-  std::vector<bool> taken;
-};
+// The choices made at the turns where a call could claim either this discard or a later one
+// (ReplayChoices): true where the rule's choice was flipped. A replay follows `script` for its
+// first choices and the rule after them, and records every choice it made in `taken`.
 
 // Out is the game's event list, or a LineWriter that encodes each event as it comes.
 template <class Out>
 class Replay {
  public:
-  Replay(const PreparedKyoku& kyoku, const SeatEvents& seats, Out& events, CallChoices& choices)
+  Replay(const PreparedKyoku& kyoku, const SeatActions& seats, Out& events, ReplayChoices& choices)
       : kyoku_(kyoku), seats_(seats), events_(events), choices_(choices) {
     for (Seat seat = 0; seat < 4; ++seat) {
-      for (const Event& event : seats_.discards[seat]) {
-        if (const auto* dahai = event.get_if<mjai::Dahai>()) ++remaining_discards_[seat].at(dahai->pai.index);
+      for (const Action& action : seats_.discards[seat]) {
+        if (action.kind == EventKind::Dahai) ++remaining_discards_[seat].at(action.pai.index);
       }
     }
   }
@@ -110,12 +114,12 @@ class Replay {
   }
 
   // A dora owed by an older kan is revealed before the next tsumo.
-  Status emit_tsumo(const Event& tsumo) {
+  Status emit_tsumo(const Action& tsumo) {
     if (early_dora_pending_) {
       if (auto ok = emit_dora(); !ok) return ok;
     }
     early_dora_pending_ = false;
-    events_.push_back(tsumo);
+    emit(events_, tsumo);
     return {};
   }
 
@@ -124,9 +128,9 @@ class Replay {
 
   // The next draw event of `seat`; a call must claim the most recent discard, and before any
   // discard only a call on the hidden tile passes.
-  expected<const Event*, Error> take_draw(Seat seat) {
+  expected<const Action*, Error> take_draw(Seat seat) {
     if (!draws_left(seat)) return fail(ConversionErrorKind::MissingDraw);
-    const Event& event = seats_.draws[seat][draw_cursor_[seat]++];
+    const Action& event = seats_.draws[seat][draw_cursor_[seat]++];
     if (const auto claim = call_claim(event)) {
       const bool claims_last = claim->pai == last_discard_tile_ &&
                                (!discard_seen_ || (claim->target == last_discarder_ && last_discarder_ != seat));
@@ -135,33 +139,33 @@ class Replay {
     return &event;
   }
 
-  const Event& take_discard(Seat seat) {
-    const Event& event = seats_.discards[seat][discard_cursor_[seat]++];
-    if (const auto* dahai = event.get_if<mjai::Dahai>()) {
-      std::int32_t& count = remaining_discards_[seat].at(dahai->pai.index);
+  const Action& take_discard(Seat seat) {
+    const Action& action = seats_.discards[seat][discard_cursor_[seat]++];
+    if (action.kind == EventKind::Dahai) {
+      std::int32_t& count = remaining_discards_[seat].at(action.pai.index);
       if (count > 0) --count;
     }
-    return event;
+    return action;
   }
 
   // A daiminkan and what follows it: its replacement draw, or a further daiminkan.
-  Status play_daiminkan(Seat seat, const Event& kan) {
+  Status play_daiminkan(Seat seat, const Action& kan) {
     if (kan_dora_pending_) {
       if (auto ok = emit_dora(); !ok) return ok;
     }
-    events_.push_back(kan);
+    emit(events_, kan);
     for (;;) {
       auto next = take_draw(seat);
       if (!next) return unexpected(std::move(next.error()));
-      const Event& drawn = **next;
-      if (drawn.kind() == EventKind::Daiminkan) {
+      const Action& drawn = **next;
+      if (drawn.kind == EventKind::Daiminkan) {
         if (auto ok = emit_dora(); !ok) return ok;
-        events_.push_back(drawn);
+        emit(events_, drawn);
         continue;
       }
       kan_dora_pending_ = true;
-      if (drawn.kind() == EventKind::Tsumo) return emit_tsumo(drawn);
-      events_.push_back(drawn);
+      if (drawn.kind == EventKind::Tsumo) return emit_tsumo(drawn);
+      emit(events_, drawn);
       return {};
     }
   }
@@ -242,12 +246,12 @@ class Replay {
   Status play_draw(Seat seat) {
     auto taken = take_draw(seat);
     if (!taken) return unexpected(std::move(taken.error()));
-    const Event& drawn = **taken;
+    const Action& drawn = **taken;
     if (reach_pending_) events_.emplace_back(mjai::ReachAccepted{reach_declarer_});
-    switch (drawn.kind()) {
+    switch (drawn.kind) {
       case EventKind::Tsumo: return emit_tsumo(drawn);
       case EventKind::Chi:
-      case EventKind::Pon: events_.push_back(drawn); return {};
+      case EventKind::Pon: emit(events_, drawn); return {};
       case EventKind::Daiminkan: return play_daiminkan(seat, drawn);
       default: broken_layout("a draw list holds an event that is not a draw or a call");
     }
@@ -255,9 +259,9 @@ class Replay {
 
   // The seat's next discard-list event (a reach with its dahai); yields the event that ends the
   // turn: the dahai, or the kan.
-  expected<const Event*, Error> play_discard(Seat seat) {
-    const Event& let_go = take_discard(seat);
-    switch (let_go.kind()) {
+  expected<const Action*, Error> play_discard(Seat seat) {
+    const Action& let_go = take_discard(seat);
+    switch (let_go.kind) {
       case EventKind::Dahai:
       case EventKind::Reach:
       case EventKind::Kakan:
@@ -266,31 +270,31 @@ class Replay {
     }
     reach_pending_ = false;
     if (auto owed = settle_kan_dora(let_go); !owed) return unexpected(std::move(owed.error()));
-    events_.push_back(let_go);
-    const Event* turn = &let_go;
-    if (let_go.kind() == EventKind::Reach) {
+    emit(events_, let_go);
+    const Action* turn = &let_go;
+    if (let_go.kind == EventKind::Reach) {
       if (!discards_left(seat)) return fail(ConversionErrorKind::MissingDiscardAfterReach);
-      const Event& reach_dahai = take_discard(seat);
-      if (reach_dahai.kind() != EventKind::Dahai) broken_layout("a reach is not followed by its dahai");
-      events_.push_back(reach_dahai);
+      const Action& reach_dahai = take_discard(seat);
+      if (reach_dahai.kind != EventKind::Dahai) broken_layout("a reach is not followed by its dahai");
+      emit(events_, reach_dahai);
       reach_pending_ = true;
       reach_declarer_ = seat;
       reached_[seat] = true;
       turn = &reach_dahai;
     }
-    if (const auto* dahai = turn->get_if<mjai::Dahai>()) last_discard_tile_ = dahai->pai;
+    if (turn->kind == EventKind::Dahai) last_discard_tile_ = turn->pai;
     return turn;
   }
 
   // A kan's dora is owed until the next discard or closed kan; an added kan pushes it back to
   // before its own replacement draw.
-  Status settle_kan_dora(const Event& let_go) {
+  Status settle_kan_dora(const Action& let_go) {
     if (!kan_dora_pending_) return {};
-    if (let_go.kind() == EventKind::Dahai || let_go.kind() == EventKind::Ankan) {
+    if (let_go.kind == EventKind::Dahai || let_go.kind == EventKind::Ankan) {
       kan_dora_pending_ = false;
       return emit_dora();
     }
-    if (let_go.kind() == EventKind::Kakan) early_dora_pending_ = true;
+    if (let_go.kind == EventKind::Kakan) early_dora_pending_ = true;
     return {};
   }
 
@@ -302,12 +306,12 @@ class Replay {
   }
 
   // After a kan the same seat draws again; after a dahai the turn passes on.
-  Status pass_turn(Seat seat, const Event& turn) {
-    switch (turn.kind()) {
+  Status pass_turn(Seat seat, const Action& turn) {
+    switch (turn.kind) {
       case EventKind::Kakan: kan_dora_pending_ = true; return {};
       case EventKind::Ankan: return emit_dora();
       default:  // a dahai, alone or after its reach
-        current_seat_ = choose_next(seat, turn.get_if<mjai::Dahai>()->pai);
+        current_seat_ = choose_next(seat, turn.pai);
         last_discarder_ = seat;
         discard_seen_ = true;
         return {};
@@ -315,9 +319,9 @@ class Replay {
   }
 
   const PreparedKyoku& kyoku_;
-  const SeatEvents& seats_;
+  const SeatActions& seats_;
   Out& events_;
-  CallChoices& choices_;
+  ReplayChoices& choices_;
 
   Seat current_seat_ = 0;
   std::array<std::size_t, 4> draw_cursor_{};
@@ -354,31 +358,40 @@ void truncate(mjai::LineWriter& lines, std::size_t count) { lines.truncate(count
 // fails is replayed again along the other choices, a bounded number of times; when none
 // reaches an end, the first try's failure stands.
 template <class Out>
-expected<void, Error> replay_along_choices(const PreparedKyoku& kyoku, const SeatEvents& seats, Out& events) {
+expected<void, Error> replay_along_choices(const PreparedKyoku& kyoku, const SeatActions& seats, Out& events,
+                                           ReplayChoices& choices) {
   constexpr int kMaxReplays = 64;
   const std::size_t start = events.size();
-  std::vector<bool> script;
+  choices.script.clear();
   std::optional<Error> first_failure;
   for (int replay = 0; replay < kMaxReplays; ++replay) {
-    CallChoices choices{script, {}};
+    choices.taken.clear();
     auto played = Replay<Out>(kyoku, seats, events, choices).run();
     if (played) return played;
     if (!first_failure) first_failure = std::move(played.error());
     truncate(events, start);
     if (!next_path(choices.taken)) break;
-    script = std::move(choices.taken);
+    std::swap(choices.script, choices.taken);
   }
   return unexpected(std::move(*first_failure));
 }
 
 }  // namespace
 
-expected<void, Error> replay_kyoku(const PreparedKyoku& kyoku, const SeatEvents& seats, std::vector<Event>& events) {
-  return replay_along_choices(kyoku, seats, events);
+expected<void, Error> replay_kyoku(const PreparedKyoku& kyoku, const SeatActions& seats, std::vector<Event>& events,
+                                   ReplayChoices& choices) {
+  return replay_along_choices(kyoku, seats, events, choices);
 }
 
-expected<void, Error> replay_kyoku(const PreparedKyoku& kyoku, const SeatEvents& seats, mjai::LineWriter& lines) {
-  return replay_along_choices(kyoku, seats, lines);
+expected<void, Error> replay_kyoku(const PreparedKyoku& kyoku, const SeatActions& seats, mjai::LineWriter& lines,
+                                   ReplayChoices& choices) {
+  return replay_along_choices(kyoku, seats, lines, choices);
+}
+
+expected<void, Error> replay_kyoku(const PreparedKyoku& kyoku, const SeatActions& seats,
+                                   std::vector<Event>& events) {
+  ReplayChoices choices;
+  return replay_along_choices(kyoku, seats, events, choices);
 }
 
 std::size_t kyoku_event_bound(const PreparedKyoku& kyoku) {

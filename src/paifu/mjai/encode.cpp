@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <span>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -284,17 +285,22 @@ struct FieldWriter {
   }
 
   bool operator()(const Hora& e) const {
+    const std::span<const Tile> ura = e.ura_markers ? std::span<const Tile>(*e.ura_markers) : std::span<const Tile>();
+    return hora(e.actor, e.target, e.deltas ? &*e.deltas : nullptr, e.ura_markers ? &ura : nullptr);
+  }
+  // Either optional member may be absent (null).
+  bool hora(Seat actor, Seat target, const ScoreList* deltas, const std::span<const Tile>* ura) const {
     w.raw(kActor);
-    w.number(e.actor);
+    w.number(actor);
     w.raw(kTarget);
-    w.number(e.target);
-    if (e.deltas) {
+    w.number(target);
+    if (deltas != nullptr) {
       w.raw(kDeltas);
-      w.scores(*e.deltas);
+      w.scores(*deltas);
     }
-    if (e.ura_markers) {
+    if (ura != nullptr) {
       w.raw(kUraMarkers);
-      if (!w.tiles(*e.ura_markers)) return false;
+      if (!w.tiles(*ura)) return false;
     }
     return true;
   }
@@ -308,47 +314,75 @@ struct FieldWriter {
   }
 };
 
+// The variant position of a kind, which is also its EventKind.
+template <typename Kind, std::size_t I = 0>
+constexpr std::size_t kind_index() {
+  if constexpr (std::is_same_v<std::variant_alternative_t<I, EventVariant>, Kind>) {
+    return I;
+  } else {
+    return kind_index<Kind, I + 1>();
+  }
+}
+
+// Writes `{"type":...}` of one event, and the line feed when `line_feed` is set, into room made
+// for it at the end of `out`. False, with `out` as it was, when a tile has no text.
+template <typename Kind, typename Fields>
+bool write_event(std::string& out, std::size_t room, bool line_feed, Fields fields) {
+  const std::size_t start = out.size();
+  bool written = false;
+  bool outgrown = false;
+  out.resize_and_overwrite(start + room + 1, [&](char* text, std::size_t) {
+    Writer writer(text + start);
+    writer.raw(kOpenings[kind_index<Kind>()]);
+    written = fields(FieldWriter{writer});
+    if (!written) return start;  // a partial text is dropped
+    writer.raw('}');
+    if (line_feed) writer.raw('\n');
+    const auto size = static_cast<std::size_t>(writer.position() - text);
+    outgrown = size > start + room + (line_feed ? 1 : 0);
+    return outgrown ? start : size;
+  });
+  // Checked outside the resize: an exception may not leave its callback.
+  if (outgrown) internal_fault("an event outgrew the room reserved for its kind");
+  return written;
+}
+
 // The whole text of every tsumo and dahai of the four seats, composed once by the writer above:
-// they are nine lines in ten, and one fixed-size copy is cheaper than composing each.
+// they are nine lines in ten, and one fixed-size copy is cheaper than composing each. Each text
+// is followed by a line feed, which a line keeps and a bare event leaves out.
 class FixedLines {
  public:
   struct Line {
-    std::array<char, 64> text;  // the longest, a red-five dahai with "false", takes 56
-    std::uint8_t size;
+    std::array<char, 64> text;  // the longest, a red-five dahai with "false" and its line feed, takes 57
+    std::uint8_t size;          // without the line feed
   };
 
   FixedLines() {
     for (Seat seat = 0; seat < 4; ++seat) {
       for (std::uint8_t index = 0; index < kTileCount; ++index) {
-        tsumo_[seat][index] = compose(Event{Tsumo{seat, Tile{index}}});
-        dahai_[seat][index][0] = compose(Event{Dahai{seat, Tile{index}, false}});
-        dahai_[seat][index][1] = compose(Event{Dahai{seat, Tile{index}, true}});
+        tsumo_[seat][index] = compose(Tsumo{seat, Tile{index}});
+        dahai_[seat][index][0] = compose(Dahai{seat, Tile{index}, false});
+        dahai_[seat][index][1] = compose(Dahai{seat, Tile{index}, true});
       }
     }
   }
 
   // The line of the event when it is one of those, or null.
-  const Line* find(const Event& event) const {
-    if (const auto* tsumo = std::get_if<Tsumo>(&event.value)) {
-      if (tsumo->actor < 4 && tsumo->pai.index < kTileCount) return &tsumo_[tsumo->actor][tsumo->pai.index];
-    } else if (const auto* dahai = std::get_if<Dahai>(&event.value)) {
-      if (dahai->actor < 4 && dahai->pai.index < kTileCount) {
-        return &dahai_[dahai->actor][dahai->pai.index][dahai->tsumogiri ? 1 : 0];
-      }
-    }
-    return nullptr;
+  const Line* find(const Tsumo& e) const {
+    return e.actor < 4 && e.pai.index < kTileCount ? &tsumo_[e.actor][e.pai.index] : nullptr;
+  }
+  const Line* find(const Dahai& e) const {
+    return e.actor < 4 && e.pai.index < kTileCount ? &dahai_[e.actor][e.pai.index][e.tsumogiri ? 1 : 0] : nullptr;
   }
 
  private:
-  static Line compose(const Event& event) {
-    std::array<char, 128> text{};
-    Writer writer(text.data());
-    writer.raw(kOpenings[event.value.index()]);
-    (void)std::visit(FieldWriter{writer}, event.value);  // every tile here has a text
-    writer.raw('}');
+  template <typename Kind>
+  static Line compose(const Kind& event) {
+    std::string text;
+    (void)write_event<Kind>(text, MaxSize::kFixed, true, [&](FieldWriter fields) { return fields(event); });
     Line line{};
-    line.size = static_cast<std::uint8_t>(writer.position() - text.data());
-    std::memcpy(line.text.data(), text.data(), line.text.size());
+    line.size = static_cast<std::uint8_t>(text.size() - 1);
+    std::memcpy(line.text.data(), text.data(), text.size());
     return line;
   }
 
@@ -357,35 +391,78 @@ class FixedLines {
 };
 const FixedLines kFixedLines;
 
+// Copies a composed line, with its line feed or without.
+void copy_fixed(const FixedLines::Line& line, std::string& out, bool line_feed) {
+  const std::size_t start = out.size();
+  out.resize_and_overwrite(start + line.text.size(), [&](char* text, std::size_t) {
+    std::memcpy(text + start, line.text.data(), line.text.size());
+    return start + line.size + (line_feed ? 1 : 0);
+  });
+}
+
+template <typename Kind>
+bool write_kind(const Kind& event, std::string& out, bool line_feed) {
+  if constexpr (std::is_same_v<Kind, Tsumo> || std::is_same_v<Kind, Dahai>) {
+    if (const FixedLines::Line* line = kFixedLines.find(event)) {
+      copy_fixed(*line, out, line_feed);
+      return true;
+    }
+  }
+  return write_event<Kind>(out, MaxSize{}(event), line_feed, [&](FieldWriter fields) { return fields(event); });
+}
+
+Error no_text() { return Error{Stage::Encode, 0, "an event without a text"}; }
+
 }  // namespace
 
 expected<void, Error> encode_event(const Event& event, std::string& out) {
-  if (event.value.valueless_by_exception()) return unexpected(Error{Stage::Encode, 0, "an event without a text"});
-  const std::size_t start = out.size();
-  if (const FixedLines::Line* line = kFixedLines.find(event)) {
-    out.resize_and_overwrite(start + line->text.size(), [&](char* text, std::size_t) {
-      std::memcpy(text + start, line->text.data(), line->text.size());
-      return start + line->size;
-    });
-    return {};
-  }
-  bool written = false;
-  bool outgrown = false;
-  out.resize_and_overwrite(start + std::visit(MaxSize{}, event.value), [&](char* text, std::size_t room) {
-    Writer writer(text + start);
-    writer.raw(kOpenings[event.value.index()]);
-    written = std::visit(FieldWriter{writer}, event.value);
-    if (!written) return start;  // a partial text is dropped
-    writer.raw('}');
-    const auto size = static_cast<std::size_t>(writer.position() - text);
-    outgrown = size > room;
-    return outgrown ? start : size;
-  });
-  // Checked outside the resize: an exception may not leave its callback.
-  if (outgrown) internal_fault("an event outgrew the room reserved for its kind");
-  if (!written) return unexpected(Error{Stage::Encode, 0, "an event without a text"});
+  if (event.value.valueless_by_exception()) return unexpected(no_text());
+  const bool written = std::visit([&](const auto& kind) { return write_kind(kind, out, false); }, event.value);
+  if (!written) return unexpected(no_text());
   return {};
 }
+
+template <typename Kind>
+bool append_line(const Kind& event, Lines& lines) {
+  if (!write_kind(event, lines.buffer(), true)) return false;
+  lines.line_written();
+  return true;
+}
+
+bool append_line(const Event& event, Lines& lines) {
+  if (event.value.valueless_by_exception()) return false;
+  return std::visit([&](const auto& kind) { return append_line(kind, lines); }, event.value);
+}
+
+bool append_hora_line(Seat actor, Seat target, const ScoreList& deltas, std::span<const Tile> ura_markers,
+                      Lines& lines) {
+  const std::size_t room = MaxSize::kFixed + 6 * ura_markers.size();
+  if (!write_event<Hora>(lines.buffer(), room, true,
+                         [&](FieldWriter fields) { return fields.hora(actor, target, &deltas, &ura_markers); })) {
+    return false;
+  }
+  lines.line_written();
+  return true;
+}
+
+// Every kind a line may be made of.
+template bool append_line(const None&, Lines&);
+template bool append_line(const StartGame&, Lines&);
+template bool append_line(const StartKyoku&, Lines&);
+template bool append_line(const Tsumo&, Lines&);
+template bool append_line(const Dahai&, Lines&);
+template bool append_line(const Chi&, Lines&);
+template bool append_line(const Pon&, Lines&);
+template bool append_line(const Daiminkan&, Lines&);
+template bool append_line(const Kakan&, Lines&);
+template bool append_line(const Ankan&, Lines&);
+template bool append_line(const Dora&, Lines&);
+template bool append_line(const Reach&, Lines&);
+template bool append_line(const ReachAccepted&, Lines&);
+template bool append_line(const Hora&, Lines&);
+template bool append_line(const Ryukyoku&, Lines&);
+template bool append_line(const EndKyoku&, Lines&);
+template bool append_line(const EndGame&, Lines&);
 
 expected<Lines, Error> encode_all(const std::vector<Event>& events) {
   // Most lines are tsumo and dahai events of 36 to 56 bytes: one growth at most for most games.
@@ -393,8 +470,7 @@ expected<Lines, Error> encode_all(const std::vector<Event>& events) {
   Lines lines;
   lines.reserve(events.size(), events.size() * kTypicalLineBytes);
   for (const Event& event : events) {
-    if (auto encoded = encode_event(event, lines.buffer()); !encoded) return unexpected(std::move(encoded.error()));
-    lines.end_line();
+    if (!append_line(event, lines)) return unexpected(no_text());
   }
   return lines;
 }

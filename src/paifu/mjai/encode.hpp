@@ -2,6 +2,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,25 +22,31 @@ expected<void, Error> encode_event(const Event& event, std::string& out);
 // One line per event, all in one buffer; the first failure discards them all.
 expected<Lines, Error> encode_all(const std::vector<Event>& events);
 
+// Appends the event's line (its text and a line feed) to `lines`. False, with `lines` as they
+// were, for an event that has no text. The kinds are written without going through the variant:
+// `Kind` is any of the event kinds, or Event itself.
+template <typename Kind>
+[[nodiscard]] bool append_line(const Kind& event, Lines& lines);
+[[nodiscard]] bool append_line(const Event& event, Lines& lines);
+
+// The line of a hora whose deltas and ura markers are both present, written from a view of
+// the markers (no event is built, so the markers are not copied).
+[[nodiscard]] bool append_hora_line(Seat actor, Seat target, const ScoreList& deltas,
+                                    std::span<const Tile> ura_markers, Lines& lines);
+
 // Stands where an event list would, but keeps only the lines: each event is encoded as it is
 // appended, so no list of events is ever built. The first encoding failure is kept for status().
 class LineWriter {
  public:
   explicit LineWriter(Lines& lines) : lines_(lines) {}
 
-  void push_back(const Event& event) {
-    if (encode_event(event, lines_.buffer())) {
-      lines_.end_line();
-    } else if (!failure_) {
-      failure_ = Error{Stage::Encode, 0, "an event without a text"};
-      lines_.drop_partial_line();
-    } else {
-      lines_.drop_partial_line();
-    }
-  }
+  void push_back(const Event& event) { check(append_line(event, lines_)); }
   template <class Kind>
-  void emplace_back(Kind&& kind) {
-    push_back(Event{std::forward<Kind>(kind)});
+  void emplace_back(const Kind& kind) {
+    check(append_line(kind, lines_));
+  }
+  void hora(Seat actor, Seat target, const ScoreList& deltas, std::span<const Tile> ura_markers) {
+    check(append_hora_line(actor, target, deltas, ura_markers, lines_));
   }
   std::size_t size() const { return lines_.size(); }
   // Keeps the first `count` lines only.
@@ -51,6 +58,10 @@ class LineWriter {
   }
 
  private:
+  void check(bool appended) {
+    if (!appended && !failure_) failure_ = Error{Stage::Encode, 0, "an event without a text"};
+  }
+
   Lines& lines_;
   std::optional<Error> failure_;
 };

@@ -68,6 +68,8 @@ class Lines {
     text_ += '\n';
     ends_.push_back(text_.size());
   }
+  // Ends a line whose text and line feed the caller has appended to `buffer()`.
+  void line_written() { ends_.push_back(text_.size()); }
   // Drops the partial text after the last whole line.
   void drop_partial_line() { text_.resize(ends_.empty() ? 0 : ends_.back()); }
   // Keeps the first `count` lines only.
