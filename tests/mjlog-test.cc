@@ -163,6 +163,7 @@ TEST(Mjlog, MalformedAndImpossibleDocumentsFailAtTheirStage) {
       {"text after the root", game(round) + "x", Stage::Parse, kind(ParseFault::NotXml)},
       {"text after the root and a comment", game(round) + "<!---->x", Stage::Parse, kind(ParseFault::NotXml)},
       {"a second root", game(round) + "<mjloggm/>", Stage::Parse, kind(ParseFault::NotXml)},
+      {"a tile tag with an attribute", game("<T12 a=\"1\" a=\"2\"/>" + round), Stage::Parse, kind(ParseFault::NotXml)},
       {"not UTF-8", game(round, "n1=\"b\"", "n1=\"\xff\""), Stage::Parse, kind(ParseFault::NotXml)},
       {"a control character", game(round, "n1=\"b\"", "n1=\"\x01\""), Stage::Parse, kind(ParseFault::NotXml)},
       {"a character reference to NUL", game(round, "n1=\"b\"", "n1=\"&#0;\""), Stage::Parse, kind(ParseFault::NotXml)},

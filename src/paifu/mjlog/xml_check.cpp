@@ -390,6 +390,19 @@ class Scanner {
     }
   }
 
+  // At "<": most tags of a game are a draw or a discard, a letter and a tile number in an empty
+  // tag without attributes ("<T46/>"). Those are passed over at once; false for any other.
+  bool skip_tile_tag() {
+    if (pos_ + 7 > text_.size()) return false;  // the longest: "<" and "T123/>"
+    const char* tag = text_.data() + pos_ + 1;
+    if (!is_ascii_letter(tag[0]) || !is_digit(tag[1])) return false;
+    std::size_t name_size = 2;
+    while (name_size < 4 && is_digit(tag[name_size])) ++name_size;
+    if (tag[name_size] != '/' || tag[name_size + 1] != '>') return false;
+    pos_ += 1 + name_size + 2;
+    return true;
+  }
+
   const char* end_tag() {
     pos_ += 2;
     if (name().empty()) return "a malformed end tag";
@@ -414,6 +427,7 @@ class Scanner {
         continue;
       }
       const char after = pos_ + 1 < text_.size() ? text_[pos_ + 1] : '\0';
+      if (depth > 0 && skip_tile_tag()) continue;
       if (after != '/' && after != '!' && after != '?') {  // the usual case first
         bool empty = false;
         if (const char* fault = start_tag(empty)) return fault;
