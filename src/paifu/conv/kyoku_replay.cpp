@@ -55,7 +55,11 @@ std::string call_text(const Action& call) {
 // An action's event, onto the game's list or straight into its line.
 void emit(std::vector<Event>& events, const Action& action) { events.push_back(event_of(action)); }
 void emit(mjai::LineWriter& lines, const Action& action) {
-  visit_action(action, [&](const auto& kind) { lines.emplace_back(kind); });
+  switch (action.kind) {
+    case EventKind::Tsumo: return lines.tsumo(action.actor, action.pai);
+    case EventKind::Dahai: return lines.dahai(action.actor, action.pai, action.tsumogiri);
+    default: return visit_action(action, [&](const auto& kind) { lines.emplace_back(kind); });
+  }
 }
 
 [[noreturn]] void broken_layout(const char* what,
