@@ -53,15 +53,14 @@ class PairedDiscards {
  public:
   PairedDiscards(const std::vector<Action>& draws, std::vector<Action>& out) : draws_(draws), out_(out) {}
 
+  // Tsumogiri or not is as good as random: chosen by selects rather than by branches.
   void push_dahai(Seat seat, Tile pai, bool tsumogiri) {
     Action& dahai = append(out_, EventKind::Dahai, seat, pai, tsumogiri);
     if (draw_ >= draws_.size()) return;
     const Action& drawn = draws_[draw_++];
-    if (tsumogiri) {
-      if (drawn.kind == EventKind::Tsumo) dahai.pai = drawn.pai;
-    } else if (pai == kHiddenTile) {
-      out_.pop_back();
-    }
+    const bool takes_drawn = tsumogiri && drawn.kind == EventKind::Tsumo;
+    dahai.pai = takes_drawn ? drawn.pai : pai;
+    if (!tsumogiri && pai == kHiddenTile) out_.pop_back();
   }
   // A reach, kakan or ankan; only the kans go with a draw.
   void push(const Action& action) {
@@ -81,11 +80,11 @@ expected<void, Error> decode_discards(Seat seat, const std::vector<tenhou::Actio
   out.reserve(items.size() + 2);  // a reach adds one action
   PairedDiscards paired(draws, out);
   for (const tenhou::ActionItem& item : items) {
-    if (const Tile* tile = std::get_if<Tile>(&item)) {
-      paired.push_dahai(seat, *tile, false);
-    } else if (std::holds_alternative<tenhou::Marker>(item)) {
-      // Any marker number means "the tile just drawn"; the pairing fills it in.
-      paired.push_dahai(seat, kHiddenTile, true);
+    if (!std::holds_alternative<tenhou::Call>(item)) {
+      // A tile, or a marker: any marker number means "the tile just drawn", which the pairing
+      // fills in.
+      const Tile* tile = std::get_if<Tile>(&item);
+      paired.push_dahai(seat, tile != nullptr ? *tile : kHiddenTile, tile == nullptr);
     } else {
       auto decoded = decode_discard_string(seat, std::get<tenhou::Call>(item).text);
       if (!decoded) return unexpected(std::move(decoded.error()));

@@ -372,8 +372,9 @@ FixedLine compose(const Kind& event) {
   std::string text;
   (void)write_event<Kind>(text, MaxSize::kFixed, true, [&](FieldWriter fields) { return fields(event); });
   FixedLine line{};
-  line.size = static_cast<std::uint8_t>(text.size());
+  if (text.size() >= line.text.size()) internal_fault("a composed line outgrew its slot");
   std::memcpy(line.text.data(), text.data(), text.size());
+  line.text.back() = static_cast<char>(text.size());
   return line;
 }
 
@@ -401,7 +402,7 @@ void copy_fixed(const FixedLine& line, std::string& out, bool line_feed) {
   const std::size_t start = out.size();
   out.resize_and_overwrite(start + line.text.size(), [&](char* text, std::size_t) {
     std::memcpy(text + start, line.text.data(), line.text.size());
-    return start + line.size - (line_feed ? 0 : 1);
+    return start + line.size() - (line_feed ? 0 : 1);
   });
 }
 
