@@ -15,13 +15,24 @@ using mjai::Event;
 using mjai::EventKind;
 using mjai::Seat;
 
+// Appends an action of a kind that carries a tile. Written in place, field by field: an action
+// composed elsewhere and copied in whole stalls on the read of its just-written bytes.
+Action& append(std::vector<Action>& out, EventKind kind, Seat actor, Tile pai, bool tsumogiri = false) {
+  Action& action = out.emplace_back();
+  action.kind = kind;
+  action.actor = actor;
+  action.pai = pai;
+  action.tsumogiri = tsumogiri;
+  return action;
+}
+
 expected<void, Error> decode_draws(Seat seat, const std::vector<tenhou::ActionItem>& items,
                                    std::vector<Action>& out) {
   out.clear();
   out.reserve(items.size());
   for (const tenhou::ActionItem& item : items) {
     if (const Tile* tile = std::get_if<Tile>(&item)) {
-      out.push_back(Action{EventKind::Tsumo, seat, 0, false, *tile, {}});
+      append(out, EventKind::Tsumo, seat, *tile);
     } else if (const tenhou::Call* call = std::get_if<tenhou::Call>(&item)) {
       auto event = decode_draw_string(seat, call->text);
       if (!event) return unexpected(std::move(event.error()));
@@ -42,17 +53,18 @@ class PairedDiscards {
  public:
   PairedDiscards(const std::vector<Action>& draws, std::vector<Action>& out) : draws_(draws), out_(out) {}
 
-  void push(Action action) {
-    if (draw_ < draws_.size() && action.kind != EventKind::Reach) {
-      const Action& drawn = draws_[draw_++];
-      if (action.kind == EventKind::Dahai) {
-        if (action.tsumogiri) {
-          if (drawn.kind == EventKind::Tsumo) action.pai = drawn.pai;
-        } else if (action.pai == kHiddenTile) {
-          return;
-        }
-      }
-    }
+  // Tsumogiri or not is as good as random: chosen by selects rather than by branches.
+  void push_dahai(Seat seat, Tile pai, bool tsumogiri) {
+    Action& dahai = append(out_, EventKind::Dahai, seat, pai, tsumogiri);
+    if (draw_ >= draws_.size()) return;
+    const Action& drawn = draws_[draw_++];
+    const bool takes_drawn = tsumogiri && drawn.kind == EventKind::Tsumo;
+    dahai.pai = takes_drawn ? drawn.pai : pai;
+    if (!tsumogiri && pai == kHiddenTile) out_.pop_back();
+  }
+  // A reach, kakan or ankan; only the kans go with a draw.
+  void push(const Action& action) {
+    if (draw_ < draws_.size() && action.kind != EventKind::Reach) ++draw_;
     out_.push_back(action);
   }
 
@@ -68,17 +80,17 @@ expected<void, Error> decode_discards(Seat seat, const std::vector<tenhou::Actio
   out.reserve(items.size() + 2);  // a reach adds one action
   PairedDiscards paired(draws, out);
   for (const tenhou::ActionItem& item : items) {
-    if (const Tile* tile = std::get_if<Tile>(&item)) {
-      paired.push(Action{EventKind::Dahai, seat, 0, false, *tile, {}});
-    } else if (std::holds_alternative<tenhou::Marker>(item)) {
-      // Any marker number means "the tile just drawn"; the pairing fills it in.
-      paired.push(Action{EventKind::Dahai, seat, 0, true, kHiddenTile, {}});
+    if (!std::holds_alternative<tenhou::Call>(item)) {
+      // A tile, or a marker: any marker number means "the tile just drawn", which the pairing
+      // fills in.
+      const Tile* tile = std::get_if<Tile>(&item);
+      paired.push_dahai(seat, tile != nullptr ? *tile : kHiddenTile, tile == nullptr);
     } else {
       auto decoded = decode_discard_string(seat, std::get<tenhou::Call>(item).text);
       if (!decoded) return unexpected(std::move(decoded.error()));
       if (const auto* reach = std::get_if<ReachDiscard>(&*decoded)) {
         paired.push(action_of(reach->reach));
-        paired.push(action_of(reach->dahai));
+        paired.push_dahai(seat, reach->dahai.pai, reach->dahai.tsumogiri);
       } else if (const auto* kakan = std::get_if<mjai::Kakan>(&*decoded)) {
         paired.push(action_of(*kakan));
       } else {

@@ -55,7 +55,11 @@ std::string call_text(const Action& call) {
 // An action's event, onto the game's list or straight into its line.
 void emit(std::vector<Event>& events, const Action& action) { events.push_back(event_of(action)); }
 void emit(mjai::LineWriter& lines, const Action& action) {
-  visit_action(action, [&](const auto& kind) { lines.emplace_back(kind); });
+  switch (action.kind) {
+    case EventKind::Tsumo: return lines.tsumo(action.actor, action.pai);
+    case EventKind::Dahai: return lines.dahai(action.actor, action.pai, action.tsumogiri);
+    default: return visit_action(action, [&](const auto& kind) { lines.emplace_back(kind); });
+  }
 }
 
 [[noreturn]] void broken_layout(const char* what,
@@ -74,6 +78,7 @@ class Replay {
   Replay(const PreparedKyoku& kyoku, const SeatActions& seats, Out& events, ReplayChoices& choices)
       : kyoku_(kyoku), seats_(seats), events_(events), choices_(choices) {
     for (Seat seat = 0; seat < 4; ++seat) {
+      draws_left_ += seats_.draws[seat].size();
       for (const Action& action : seats_.discards[seat]) {
         if (action.kind == EventKind::Dahai) ++remaining_discards_[seat].at(action.pai.index);
       }
@@ -131,6 +136,7 @@ class Replay {
   expected<const Action*, Error> take_draw(Seat seat) {
     if (!draws_left(seat)) return fail(ConversionErrorKind::MissingDraw);
     const Action& event = seats_.draws[seat][draw_cursor_[seat]++];
+    --draws_left_;
     if (const auto claim = call_claim(event)) {
       const bool claims_last = claim->pai == last_discard_tile_ &&
                                (!discard_seen_ || (claim->target == last_discarder_ && last_discarder_ != seat));
@@ -217,12 +223,7 @@ class Replay {
     return true;
   }
 
-  bool all_draws_used() const {
-    for (Seat seat = 0; seat < 4; ++seat) {
-      if (draws_left(seat)) return false;
-    }
-    return true;
-  }
+  bool all_draws_used() const { return draws_left_ == 0; }
 
   // Plays turns until the kyoku ends; the result events are the caller's.
   Status play() {
@@ -325,6 +326,7 @@ class Replay {
 
   Seat current_seat_ = 0;
   std::array<std::size_t, 4> draw_cursor_{};
+  std::size_t draws_left_ = 0;  // of all seats
   std::array<std::size_t, 4> discard_cursor_{};
   std::size_t dora_cursor_ = 1;  // indicator 0 went into start_kyoku
   Tile last_discard_tile_ = kHiddenTile;

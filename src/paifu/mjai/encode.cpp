@@ -41,6 +41,24 @@ constexpr std::array<std::string_view, kTileCount> kQuotedTiles = {
     R"("7s")"sv, R"("8s")"sv, R"("9s")"sv, R"("E")"sv,  R"("S")"sv,  R"("W")"sv,  R"("N")"sv,  R"("P")"sv,
     R"("F")"sv,  R"("C")"sv,  R"("5mr")"sv, R"("5pr")"sv, R"("5sr")"sv, R"("?")"sv};
 
+// The same names in slots of eight bytes, so that each is copied in one fixed-size piece (the
+// writer leaves room for the bytes copied past the name).
+struct QuotedTile {
+  std::array<char, 8> text{};
+  std::uint8_t size = 0;
+};
+constexpr std::array<QuotedTile, kTileCount> make_tile_slots() {
+  std::array<QuotedTile, kTileCount> slots{};
+  for (std::size_t i = 0; i < kTileCount; ++i) {
+    for (std::size_t j = 0; j < kQuotedTiles[i].size(); ++j) slots[i].text[j] = kQuotedTiles[i][j];
+    slots[i].size = static_cast<std::uint8_t>(kQuotedTiles[i].size());
+  }
+  return slots;
+}
+constexpr auto kTileSlots = make_tile_slots();
+// What the writer may store past the end of its text.
+constexpr std::size_t kOverhang = 8;
+
 constexpr std::string_view kActor = R"(,"actor":)";
 constexpr std::string_view kTarget = R"(,"target":)";
 constexpr std::string_view kPai = R"(,"pai":)";
@@ -96,8 +114,10 @@ class Writer {
 
   // False for a value outside the tile table: such a tile has no text.
   [[nodiscard]] bool tile(Tile tile) {
-    if (tile.index >= kQuotedTiles.size()) return false;
-    raw(kQuotedTiles[tile.index]);
+    if (tile.index >= kTileSlots.size()) return false;
+    const QuotedTile& slot = kTileSlots[tile.index];
+    std::memcpy(p_, slot.text.data(), slot.text.size());
+    p_ += slot.size;
     return true;
   }
 
@@ -331,7 +351,7 @@ bool write_event(std::string& out, std::size_t room, bool line_feed, Fields fiel
   const std::size_t start = out.size();
   bool written = false;
   bool outgrown = false;
-  out.resize_and_overwrite(start + room + 1, [&](char* text, std::size_t) {
+  out.resize_and_overwrite(start + room + 1 + kOverhang, [&](char* text, std::size_t) {
     Writer writer(text + start);
     writer.raw(kOpenings[kind_index<Kind>()]);
     written = fields(FieldWriter{writer});
@@ -347,63 +367,49 @@ bool write_event(std::string& out, std::size_t room, bool line_feed, Fields fiel
   return written;
 }
 
-// The whole text of every tsumo and dahai of the four seats, composed once by the writer above:
-// they are nine lines in ten, and one fixed-size copy is cheaper than composing each. Each text
-// is followed by a line feed, which a line keeps and a bare event leaves out.
-class FixedLines {
- public:
-  struct Line {
-    std::array<char, 64> text;  // the longest, a red-five dahai with "false" and its line feed, takes 57
-    std::uint8_t size;          // without the line feed
-  };
+template <typename Kind>
+FixedLine compose(const Kind& event) {
+  std::string text;
+  (void)write_event<Kind>(text, MaxSize::kFixed, true, [&](FieldWriter fields) { return fields(event); });
+  FixedLine line{};
+  if (text.size() >= line.text.size()) internal_fault("a composed line outgrew its slot");
+  std::memcpy(line.text.data(), text.data(), text.size());
+  line.text.back() = static_cast<char>(text.size());
+  return line;
+}
 
-  FixedLines() {
-    for (Seat seat = 0; seat < 4; ++seat) {
-      for (std::uint8_t index = 0; index < kTileCount; ++index) {
-        tsumo_[seat][index] = compose(Tsumo{seat, Tile{index}});
-        dahai_[seat][index][0] = compose(Dahai{seat, Tile{index}, false});
-        dahai_[seat][index][1] = compose(Dahai{seat, Tile{index}, true});
-      }
+}  // namespace
+
+FixedLines::FixedLines() {
+  for (Seat seat = 0; seat < 4; ++seat) {
+    for (std::uint8_t index = 0; index < kTileCount; ++index) {
+      tsumo_[seat][index] = compose(Tsumo{seat, Tile{index}});
+      dahai_[seat][index][0] = compose(Dahai{seat, Tile{index}, false});
+      dahai_[seat][index][1] = compose(Dahai{seat, Tile{index}, true});
     }
   }
+}
 
-  // The line of the event when it is one of those, or null.
-  const Line* find(const Tsumo& e) const {
-    return e.actor < 4 && e.pai.index < kTileCount ? &tsumo_[e.actor][e.pai.index] : nullptr;
-  }
-  const Line* find(const Dahai& e) const {
-    return e.actor < 4 && e.pai.index < kTileCount ? &dahai_[e.actor][e.pai.index][e.tsumogiri ? 1 : 0] : nullptr;
-  }
-
- private:
-  template <typename Kind>
-  static Line compose(const Kind& event) {
-    std::string text;
-    (void)write_event<Kind>(text, MaxSize::kFixed, true, [&](FieldWriter fields) { return fields(event); });
-    Line line{};
-    line.size = static_cast<std::uint8_t>(text.size() - 1);
-    std::memcpy(line.text.data(), text.data(), text.size());
-    return line;
-  }
-
-  std::array<std::array<Line, kTileCount>, 4> tsumo_;
-  std::array<std::array<std::array<Line, 2>, kTileCount>, 4> dahai_;
-};
 const FixedLines kFixedLines;
 
+namespace {
+
+const FixedLine* find_fixed(const Tsumo& e) { return kFixedLines.tsumo(e.actor, e.pai); }
+const FixedLine* find_fixed(const Dahai& e) { return kFixedLines.dahai(e.actor, e.pai, e.tsumogiri); }
+
 // Copies a composed line, with its line feed or without.
-void copy_fixed(const FixedLines::Line& line, std::string& out, bool line_feed) {
+void copy_fixed(const FixedLine& line, std::string& out, bool line_feed) {
   const std::size_t start = out.size();
   out.resize_and_overwrite(start + line.text.size(), [&](char* text, std::size_t) {
     std::memcpy(text + start, line.text.data(), line.text.size());
-    return start + line.size + (line_feed ? 1 : 0);
+    return start + line.size() - (line_feed ? 0 : 1);
   });
 }
 
 template <typename Kind>
 bool write_kind(const Kind& event, std::string& out, bool line_feed) {
   if constexpr (std::is_same_v<Kind, Tsumo> || std::is_same_v<Kind, Dahai>) {
-    if (const FixedLines::Line* line = kFixedLines.find(event)) {
+    if (const FixedLine* line = find_fixed(event)) {
       copy_fixed(*line, out, line_feed);
       return true;
     }

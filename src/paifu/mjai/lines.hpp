@@ -4,6 +4,8 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <cstddef>
 #include <iterator>
 #include <string>
@@ -66,6 +68,17 @@ class Lines {
   std::string& buffer() { return text_; }
   void end_line() {
     text_ += '\n';
+    ends_.push_back(text_.size());
+  }
+  // Appends the first `size` bytes of `text` as a whole line: they end with its line feed.
+  // All of `text` is copied, in one fixed-size piece, and the rest cut off again.
+  template <std::size_t N>
+  void append_line(const std::array<char, N>& text, std::size_t size) {
+    const std::size_t start = text_.size();
+    text_.resize_and_overwrite(start + N, [&](char* out, std::size_t) {
+      std::memcpy(out + start, text.data(), N);
+      return start + size;
+    });
     ends_.push_back(text_.size());
   }
   // Ends a line whose text and line feed the caller has appended to `buffer()`.
