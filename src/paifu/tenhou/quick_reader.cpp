@@ -177,12 +177,14 @@ std::uint64_t prefix_xor(std::uint64_t bits) {
 // For each set of kept bytes among 8, where each comes from: the shuffle that packs them.
 struct PackShuffles {
   alignas(16) std::array<std::array<std::uint8_t, 8>, 256> indices{};
+  std::array<std::uint8_t, 256> counts{};  // a table: not every processor with shuffles counts bits
   PackShuffles() {
     for (unsigned kept = 0; kept < 256; ++kept) {
       std::uint8_t next = 0;
       for (std::uint8_t i = 0; i < 8; ++i) {
         if (kept & (1u << i)) indices[kept][next++] = i;
       }
+      counts[kept] = next;
     }
   }
 };
@@ -197,7 +199,7 @@ __attribute__((target("ssse3"))) void copy_kept_shuffled(const char* data, std::
     const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(data + 8 * part));
     const __m128i shuffle = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kPackShuffles.indices[bits].data()));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(bytes, shuffle));
-    out += __builtin_popcount(bits);
+    out += kPackShuffles.counts[bits];
   }
 }
 
