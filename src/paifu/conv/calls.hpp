@@ -5,6 +5,7 @@
 #include <string_view>
 #include <variant>
 
+#include "paifu/conv/action.hpp"
 #include "paifu/conv/conversion_error.hpp"
 #include "paifu/mjai/event.hpp"
 
@@ -12,6 +13,8 @@ namespace paifu::conv {
 
 // A draw-list string: a chi, pon or daiminkan by `actor`.
 expected<mjai::Event, Error> decode_draw_string(mjai::Seat actor, std::string_view text);
+// The same, as the action the replay reads.
+expected<Action, Error> decode_draw_action(mjai::Seat actor, std::string_view text);
 
 // What a discard-list string becomes: one kakan or ankan, or a reach followed by its dahai.
 struct ReachDiscard {

@@ -34,9 +34,9 @@ expected<void, Error> decode_draws(Seat seat, const std::vector<tenhou::ActionIt
     if (const Tile* tile = std::get_if<Tile>(&item)) {
       append(out, EventKind::Tsumo, seat, *tile);
     } else if (const tenhou::Call* call = std::get_if<tenhou::Call>(&item)) {
-      auto event = decode_draw_string(seat, call->text);
-      if (!event) return unexpected(std::move(event.error()));
-      out.push_back(action_of(*event));
+      auto action = decode_draw_action(seat, call->text);
+      if (!action) return unexpected(std::move(action.error()));
+      out.push_back(*action);
     } else {
       return unexpected(replay_error(ConversionErrorKind::MarkerInDrawList));
     }
