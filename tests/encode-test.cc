@@ -137,5 +137,36 @@ TEST(EncodeAll, OneLinePerEventOrAllOrNothing) {
   EXPECT_FALSE(mjai::encode_all({Ankan{0, {t(0), t(0), t(0), Tile{200}}}}).has_value());
 }
 
+// The writer's shortcuts (composed tsumo and dahai lines, kinds written without the variant,
+// a hora read from a view of its markers) give the lines of the events themselves; an event
+// without a text leaves the lines as they were and is the writer's failure.
+TEST(LineWriter, ShortcutsMatchTheEventsAndFailuresLeaveNoTrace) {
+  const std::vector<Tile> ura = {t(0), t(34)};
+  const ScoreList deltas{-8000, 8000, 0, 0};
+  const std::vector<Event> events = {Tsumo{3, t(35)},        Dahai{0, t(37), true}, Dahai{2, t(9), false},
+                                     Tsumo{200, t(1)},       Dahai{4, t(1), true},  Reach{1},
+                                     Hora{1, 0, deltas, ura}};
+  Lines lines;
+  LineWriter writer(lines);
+  writer.tsumo(3, t(35));
+  writer.dahai(0, t(37), true);
+  writer.emplace_back(Dahai{2, t(9), false});
+  writer.tsumo(200, t(1));
+  writer.dahai(4, t(1), true);
+  writer.emplace_back(Reach{1});
+  writer.hora(1, 0, deltas, ura);
+  EXPECT_EQ(lines, encode_all(events).value());
+  EXPECT_TRUE(writer.status().has_value());
+
+  const std::string before(lines.text());
+  writer.tsumo(0, Tile{38});
+  writer.hora(1, 0, deltas, std::vector<Tile>{Tile{255}});
+  writer.push_back(Event{Ankan{0, {t(0), t(0), t(0), Tile{200}}}});
+  EXPECT_EQ(lines.text(), before);
+  EXPECT_EQ(lines.size(), events.size());
+  ASSERT_FALSE(writer.status().has_value());
+  EXPECT_EQ(writer.status().error().stage, Stage::Encode);
+}
+
 }  // namespace
 }  // namespace paifu::mjai

@@ -38,9 +38,8 @@ template <typename Kind>
 
 // The whole line of every tsumo and dahai of the four seats, line feed included, composed once
 // by the encoder: they are nine lines in ten, and one fixed-size copy is cheaper than composing
-// each.
-// One cache line each: the text, and its length in the last byte, which no text reaches (the
-// longest, a red-five dahai with "false" and its line feed, takes 57).
+// each. One cache line each: the text, and its length in the last byte, which no text reaches
+// (the longest, a red-five dahai with "false" and its line feed, takes 57).
 struct alignas(64) FixedLine {
   std::array<char, 64> text;
   std::uint8_t size() const { return static_cast<std::uint8_t>(text.back()); }
