@@ -17,8 +17,7 @@
 namespace paifu::mjai {
 
 // Appends the event's JSON text to `out`. An event that has no text (a tile outside the tile
-// table, or an empty variant) fails at stage Encode; `out` then holds a partial text, which the
-// caller discards.
+// table, or an empty variant) fails at stage Encode and leaves `out` as it was.
 expected<void, Error> encode_event(const Event& event, std::string& out);
 
 // One line per event, all in one buffer; the first failure discards them all.
