@@ -31,7 +31,8 @@ void expect_play(const PlayCase& c) {
   // Encoded as it is replayed, the kyoku gives the lines of its event list, replays included.
   mjai::Lines lines;
   mjai::LineWriter writer(lines);
-  ASSERT_TRUE(append_kyoku_events(kyoku, writer).has_value());
+  KyokuScratch scratch;
+  ASSERT_TRUE(append_kyoku_events(kyoku, scratch, writer).has_value());
   EXPECT_EQ(lines, mjai::encode_all(*events).value());
 }
 
@@ -287,12 +288,13 @@ TEST(KyokuErrors, ReachEndingTheDiscardList) {
   seats.draws[0] = {action_of(tsumo(0, "1m"))};
   seats.discards[0] = {action_of(reach(0))};
   std::vector<mjai::Event> events;
-  const auto replayed = replay_kyoku(kyoku, seats, events);
+  ReplayChoices choices;
+  const auto replayed = replay_kyoku(kyoku, seats, events, choices);
   ASSERT_FALSE(replayed.has_value());
   EXPECT_EQ(replay_error_kind(replayed.error()), ConversionErrorKind::MissingDiscardAfterReach);
 
   seats.discards[0] = {action_of(tsumo(0, "1m"))};  // lists that break their layout are an internal fault
-  EXPECT_THROW((void)replay_kyoku(kyoku, seats, events), InternalFault);
+  EXPECT_THROW((void)replay_kyoku(kyoku, seats, events, choices), InternalFault);
 }
 
 TEST(KyokuResult, OutcomeBecomesHoraOrRyukyoku) {

@@ -163,16 +163,6 @@ void append_result(Out& events, const PreparedKyoku& kyoku) {
 
 }  // namespace
 
-expected<void, Error> append_kyoku_events(const PreparedKyoku& kyoku, std::vector<Event>& events) {
-  KyokuScratch scratch;
-  return append_events(kyoku, scratch, events);
-}
-
-expected<void, Error> append_kyoku_events(const PreparedKyoku& kyoku, mjai::LineWriter& lines) {
-  KyokuScratch scratch;
-  return append_events(kyoku, scratch, lines);
-}
-
 expected<void, Error> append_kyoku_events(const PreparedKyoku& kyoku, KyokuScratch& scratch,
                                           std::vector<Event>& events) {
   return append_events(kyoku, scratch, events);
@@ -186,7 +176,8 @@ expected<void, Error> append_kyoku_events(const PreparedKyoku& kyoku, KyokuScrat
 expected<std::vector<Event>, Error> convert_kyoku(const PreparedKyoku& kyoku) {
   std::vector<Event> events;
   events.reserve(kyoku_event_bound(kyoku));
-  if (auto ok = append_kyoku_events(kyoku, events); !ok) return unexpected(std::move(ok.error()));
+  KyokuScratch scratch;
+  if (auto ok = append_kyoku_events(kyoku, scratch, events); !ok) return unexpected(std::move(ok.error()));
   return events;
 }
 

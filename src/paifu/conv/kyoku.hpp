@@ -25,11 +25,6 @@ expected<mjai::Lines, Error> encode_game(GameLog&& game);
 // The events of one kyoku, from its start_kyoku to its end_kyoku.
 expected<std::vector<mjai::Event>, Error> convert_kyoku(const PreparedKyoku& kyoku);
 
-// The same events, appended to `events` (the game's list, so nothing is moved twice). On
-// failure `events` may hold part of the kyoku; the caller drops the list.
-expected<void, Error> append_kyoku_events(const PreparedKyoku& kyoku, std::vector<mjai::Event>& events);
-expected<void, Error> append_kyoku_events(const PreparedKyoku& kyoku, mjai::LineWriter& lines);
-
 // A bound on the number of events of a kyoku, for reserving room.
 std::size_t kyoku_event_bound(const PreparedKyoku& kyoku);
 
@@ -46,8 +41,10 @@ struct SeatActions {
 // hidden-tile fillers that stand opposite its calls.
 expected<void, Error> build_seat_actions(const PreparedKyoku& kyoku, SeatActions& seats);
 
-// Room for the choices a replay makes where a call could claim either of two discards (see
-// kyoku_replay.cpp), kept from one kyoku to the next.
+// The choices a replay makes at the turns where a call could claim either this discard or a
+// later one: true where the rule's choice was flipped. A replay follows `script` for its first
+// choices and the rule after them, and records every choice it made in `taken`. Their room is
+// kept from one kyoku to the next.
 struct ReplayChoices {
   std::vector<bool> script;
   std::vector<bool> taken;
@@ -60,8 +57,6 @@ expected<void, Error> replay_kyoku(const PreparedKyoku& kyoku, const SeatActions
                                    std::vector<mjai::Event>& events, ReplayChoices& choices);
 expected<void, Error> replay_kyoku(const PreparedKyoku& kyoku, const SeatActions& seats, mjai::LineWriter& lines,
                                    ReplayChoices& choices);
-expected<void, Error> replay_kyoku(const PreparedKyoku& kyoku, const SeatActions& seats,
-                                   std::vector<mjai::Event>& events);
 
 // What converting a kyoku needs besides its record, kept from one kyoku of a game to the next
 // so that its room is reused.
@@ -70,7 +65,9 @@ struct KyokuScratch {
   ReplayChoices choices;
 };
 
-// append_kyoku_events with room kept across kyoku.
+// The events of one kyoku appended to `events` (the game's list, so nothing is moved twice),
+// with room kept across the kyoku of a game in `scratch`. On failure `events` may hold part of
+// the kyoku; the caller drops the list.
 expected<void, Error> append_kyoku_events(const PreparedKyoku& kyoku, KyokuScratch& scratch,
                                           std::vector<mjai::Event>& events);
 expected<void, Error> append_kyoku_events(const PreparedKyoku& kyoku, KyokuScratch& scratch,

@@ -67,10 +67,6 @@ void emit(mjai::LineWriter& lines, const Action& action) {
   internal_fault(what, where);
 }
 
-// The choices made at the turns where a call could claim either this discard or a later one
-// (ReplayChoices): true where the rule's choice was flipped. A replay follows `script` for its
-// first choices and the rule after them, and records every choice it made in `taken`.
-
 // Out is the game's event list, or a LineWriter that encodes each event as it comes.
 template <class Out>
 class Replay {
@@ -388,12 +384,6 @@ expected<void, Error> replay_kyoku(const PreparedKyoku& kyoku, const SeatActions
 expected<void, Error> replay_kyoku(const PreparedKyoku& kyoku, const SeatActions& seats, mjai::LineWriter& lines,
                                    ReplayChoices& choices) {
   return replay_along_choices(kyoku, seats, lines, choices);
-}
-
-expected<void, Error> replay_kyoku(const PreparedKyoku& kyoku, const SeatActions& seats,
-                                   std::vector<Event>& events) {
-  ReplayChoices choices;
-  return replay_along_choices(kyoku, seats, events, choices);
 }
 
 std::size_t kyoku_event_bound(const PreparedKyoku& kyoku) {

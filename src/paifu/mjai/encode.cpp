@@ -394,26 +394,8 @@ const FixedLines kFixedLines;
 
 namespace {
 
-const FixedLine* find_fixed(const Tsumo& e) { return kFixedLines.tsumo(e.actor, e.pai); }
-const FixedLine* find_fixed(const Dahai& e) { return kFixedLines.dahai(e.actor, e.pai, e.tsumogiri); }
-
-// Copies a composed line, with its line feed or without.
-void copy_fixed(const FixedLine& line, std::string& out, bool line_feed) {
-  const std::size_t start = out.size();
-  out.resize_and_overwrite(start + line.text.size(), [&](char* text, std::size_t) {
-    std::memcpy(text + start, line.text.data(), line.text.size());
-    return start + line.size() - (line_feed ? 0 : 1);
-  });
-}
-
 template <typename Kind>
 bool write_kind(const Kind& event, std::string& out, bool line_feed) {
-  if constexpr (std::is_same_v<Kind, Tsumo> || std::is_same_v<Kind, Dahai>) {
-    if (const FixedLine* line = find_fixed(event)) {
-      copy_fixed(*line, out, line_feed);
-      return true;
-    }
-  }
   return write_event<Kind>(out, MaxSize{}(event), line_feed, [&](FieldWriter fields) { return fields(event); });
 }
 

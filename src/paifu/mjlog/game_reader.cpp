@@ -426,7 +426,7 @@ class GameReader {
     last_draw_[seat] = number;
     last_discard_.reset();
     phase_ = Phase::Discard;
-    out_.emplace_back(mjai::Tsumo{seat, tile(number)});
+    out_.tsumo(seat, tile(number));
     return {};
   }
 
@@ -440,7 +440,7 @@ class GameReader {
     last_discard_ = Discarded{seat, number};
     phase_ = Phase::Draw;
     seat_ = seat_after(seat);
-    out_.emplace_back(mjai::Dahai{seat, tile(number), tsumogiri});
+    out_.dahai(seat, tile(number), tsumogiri);
     return {};
   }
 

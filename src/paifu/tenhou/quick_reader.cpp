@@ -43,7 +43,8 @@ constexpr int kMaxOpenContainers = 127;
 
 // ---- what the DOM cannot tell ----------------------------------------------------------------
 
-bool is_separator(char c) { return c == '[' || c == ',' || c == ':' || c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool is_json_space(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
+bool is_separator(char c) { return c == '[' || c == ',' || c == ':' || is_json_space(c); }
 
 // Whether the "-" at `i` begins the number "-0", which the DOM reads as the integer 0 but the
 // exact reader as a floating-point number. Any "-0" after a separator counts (also inside a
@@ -106,7 +107,6 @@ bool is_laid_out_in_lines(std::string_view text) {
   return std::count(sample.begin(), sample.end(), '\n') > kMaxLineFeeds;
 }
 
-bool is_json_space(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
 bool is_structural(char c) { return c == '[' || c == ']' || c == '{' || c == '}' || c == ',' || c == ':'; }
 
 // Where a copy without whitespace stands between two bytes of the text: inside a string or not,
