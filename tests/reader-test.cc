@@ -241,16 +241,12 @@ TEST(ReaderKyoku, ReadsEveryPositionAndGivesActionForms) {
   EXPECT_EQ(k.dora_indicators.size(), 1u);
   EXPECT_TRUE(k.ura_indicators.empty());
   EXPECT_EQ(k.start_hands[3][12], tile_from_code(24));
-  const std::vector<ActionItem> expected = {Marker{60},  *tile_from_code(0),  Call{""},
-                                            Marker{10},  Marker{48},          Marker{255},
-                                            *tile_from_code(11), Call{"r60"}, *tile_from_code(53)};
-  ASSERT_EQ(k.discards[0].size(), expected.size());
-  for (std::size_t i = 0; i < expected.size(); ++i) {
-    EXPECT_EQ(k.discards[0][i].index(), expected[i].index()) << i;
-  }
-  EXPECT_EQ(std::get<Tile>(k.discards[0][1]), kHiddenTile);
-  EXPECT_EQ(std::get<Marker>(k.discards[0][5]).value, 255);
-  EXPECT_EQ(std::get<Call>(k.discards[0][7]).text, "r60");
+  const std::vector<ActionItem> expected = {
+      ActionItem::marker(60), ActionItem::tile(kHiddenTile),       ActionItem::call(0),
+      ActionItem::marker(10), ActionItem::marker(48),              ActionItem::marker(255),
+      ActionItem::tile(*tile_from_code(11)), ActionItem::call(1), ActionItem::tile(*tile_from_code(53))};
+  EXPECT_EQ(k.discards[0], expected);
+  EXPECT_EQ(k.calls, (std::vector<std::string>{"", "r60"}));
 }
 
 TEST(ReaderKyoku, ResultFormsAndGenericNumberKinds) {

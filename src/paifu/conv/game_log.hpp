@@ -36,6 +36,7 @@ struct PreparedKyoku {
   std::array<tenhou::Hand, 4> start_hands{};
   std::array<std::vector<tenhou::ActionItem>, 4> draws;
   std::array<std::vector<tenhou::ActionItem>, 4> discards;
+  std::vector<std::string> calls;
   KyokuOutcome outcome;
 };
 

@@ -26,19 +26,22 @@ Action& append(std::vector<Action>& out, EventKind kind, Seat actor, Tile pai, b
   return action;
 }
 
+using Form = tenhou::ActionItem::Form;
+
 expected<void, Error> decode_draws(Seat seat, const std::vector<tenhou::ActionItem>& items,
-                                   std::vector<Action>& out) {
+                                   const std::vector<std::string>& calls, std::vector<Action>& out) {
   out.clear();
   out.reserve(items.size());
   for (const tenhou::ActionItem& item : items) {
-    if (const Tile* tile = std::get_if<Tile>(&item)) {
-      append(out, EventKind::Tsumo, seat, *tile);
-    } else if (const tenhou::Call* call = std::get_if<tenhou::Call>(&item)) {
-      auto action = decode_draw_action(seat, call->text);
-      if (!action) return unexpected(std::move(action.error()));
-      out.push_back(*action);
-    } else {
-      return unexpected(replay_error(ConversionErrorKind::MarkerInDrawList));
+    switch (item.form()) {
+      case Form::Tile: append(out, EventKind::Tsumo, seat, item.tile()); break;
+      case Form::Call: {
+        auto action = decode_draw_action(seat, calls.at(item.call()));
+        if (!action) return unexpected(std::move(action.error()));
+        out.push_back(*action);
+        break;
+      }
+      case Form::Marker: return unexpected(replay_error(ConversionErrorKind::MarkerInDrawList));
     }
   }
   return {};
@@ -75,18 +78,19 @@ class PairedDiscards {
 };
 
 expected<void, Error> decode_discards(Seat seat, const std::vector<tenhou::ActionItem>& items,
-                                      const std::vector<Action>& draws, std::vector<Action>& out) {
+                                      const std::vector<std::string>& calls, const std::vector<Action>& draws,
+                                      std::vector<Action>& out) {
   out.clear();
   out.reserve(items.size() + 2);  // a reach adds one action
   PairedDiscards paired(draws, out);
   for (const tenhou::ActionItem& item : items) {
-    if (!std::holds_alternative<tenhou::Call>(item)) {
+    if (item.form() != Form::Call) {
       // A tile, or a marker: any marker number means "the tile just drawn", which the pairing
       // fills in.
-      const Tile* tile = std::get_if<Tile>(&item);
-      paired.push_dahai(seat, tile != nullptr ? *tile : kHiddenTile, tile == nullptr);
+      const bool tile = item.form() == Form::Tile;
+      paired.push_dahai(seat, tile ? item.tile() : kHiddenTile, !tile);
     } else {
-      auto decoded = decode_discard_string(seat, std::get<tenhou::Call>(item).text);
+      auto decoded = decode_discard_string(seat, calls.at(item.call()));
       if (!decoded) return unexpected(std::move(decoded.error()));
       if (const auto* reach = std::get_if<ReachDiscard>(&*decoded)) {
         paired.push(action_of(reach->reach));
@@ -127,8 +131,9 @@ Action action_of(const Event& event) {
 
 expected<void, Error> build_seat_actions(const PreparedKyoku& kyoku, SeatActions& seats) {
   for (Seat seat = 0; seat < 4; ++seat) {
-    if (auto ok = decode_draws(seat, kyoku.draws[seat], seats.draws[seat]); !ok) return ok;
-    if (auto ok = decode_discards(seat, kyoku.discards[seat], seats.draws[seat], seats.discards[seat]); !ok) {
+    if (auto ok = decode_draws(seat, kyoku.draws[seat], kyoku.calls, seats.draws[seat]); !ok) return ok;
+    if (auto ok = decode_discards(seat, kyoku.discards[seat], kyoku.calls, seats.draws[seat], seats.discards[seat]);
+        !ok) {
       return ok;
     }
   }

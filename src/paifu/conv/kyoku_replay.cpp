@@ -392,7 +392,9 @@ std::size_t kyoku_event_bound(const PreparedKyoku& kyoku) {
   std::size_t bound = kyoku.dora_indicators.size() + 3;
   for (std::size_t seat = 0; seat < 4; ++seat) {
     bound += kyoku.draws[seat].size() + kyoku.discards[seat].size();
-    for (const tenhou::ActionItem& item : kyoku.discards[seat]) bound += 2 * std::holds_alternative<tenhou::Call>(item);
+    for (const tenhou::ActionItem& item : kyoku.discards[seat]) {
+      bound += 2 * (item.form() == tenhou::ActionItem::Form::Call);
+    }
   }
   if (const Win* win = std::get_if<Win>(&kyoku.outcome)) bound += win->entries.size();
   return bound;

@@ -494,21 +494,19 @@ class QuickWalk {
 
   // A tile code or marker (a number 0..255 written as an integer), or a call string; any other
   // element is refused by the exact reader.
-  bool action_list(element a, std::vector<ActionItem>& out) {
+  bool action_list(element a, std::vector<ActionItem>& out, std::vector<std::string>& calls) {
     return each_element(a, out, [&](element e) {
       if (e.type() == element_type::STRING) {
         std::string_view text;
         if (e.get_string().get(text)) return false;
-        out.emplace_back(std::in_place_type<Call>, Call{std::string(text)});
+        out.push_back(ActionItem::call(static_cast<std::uint32_t>(calls.size())));
+        calls.emplace_back(text);
         return true;
       }
       std::uint8_t code = 0;
       if (!read_integer(e, code)) return false;
-      if (const std::optional<Tile> tile = kTileCodes.tiles[code]) {
-        out.emplace_back(std::in_place_type<Tile>, *tile);
-      } else {
-        out.emplace_back(std::in_place_type<Marker>, Marker{code});
-      }
+      const std::optional<Tile> tile = kTileCodes.tiles[code];
+      out.push_back(tile ? ActionItem::tile(*tile) : ActionItem::marker(code));
       return true;
     });
   }
@@ -572,8 +570,8 @@ class QuickWalk {
         switch ((k - 4) % 3) {
           case 0:
             return fixed_elements(e, 13, [&](std::size_t t, element v) { return read_tile(v, out.start_hands[seat][t]); });
-          case 1: return action_list(e, out.draws[seat]);
-          default: return action_list(e, out.discards[seat]);
+          case 1: return action_list(e, out.draws[seat], out.calls);
+          default: return action_list(e, out.discards[seat], out.calls);
         }
       }
     }

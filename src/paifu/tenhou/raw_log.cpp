@@ -416,37 +416,37 @@ class LogReader {
   // decision is taken from the token; a generic value is built only on the failing path, so
   // that its own refusals (nesting, number range) take precedence as they would when reading
   // it whole.
-  Result<ActionItem> action_item(std::uint32_t i) {
+  // A call string's text goes to `calls`.
+  Result<ActionItem> action_item(std::uint32_t i, std::vector<std::string>& calls) {
     const Token& token = tokens_[i];
     if (token.kind() == TokenKind::Number) {
       const IntegerText number = classify(token.view());
       if (number.form == NumberForm::NonNegative && !number.beyond_64_bits && number.magnitude <= 255) {
-        const auto code = static_cast<std::uint8_t>(number.magnitude);
-        if (const std::optional<Tile> tile = kTileCodes.tiles[code]) return ActionItem{*tile};
-        return ActionItem{Marker{code}};
+        return code_item(static_cast<std::uint8_t>(number.magnitude));
       }
     } else if (token.kind() == TokenKind::String) {
-      return ActionItem{Call{std::string(token.view())}};
+      calls.emplace_back(token.view());
+      return ActionItem::call(static_cast<std::uint32_t>(calls.size() - 1));
     }
     if (Result<JsonValue> value = generic(i); !value) return unexpected(std::move(value.error()));
     return no_matching_form("ActionItem");
   }
 
-  Status action_list(std::uint32_t a, std::vector<ActionItem>& out) {
+  static ActionItem code_item(std::uint8_t code) {
+    const std::optional<Tile> tile = kTileCodes.tiles[code];
+    return tile ? ActionItem::tile(*tile) : ActionItem::marker(code);
+  }
+
+  Status action_list(std::uint32_t a, std::vector<ActionItem>& out, std::vector<std::string>& calls) {
     out.reserve(tokens_[a].count_hint());
     return each_element(a, "a sequence", [&](std::uint32_t i) -> Status {
       if (const int value = short_unsigned(tokens_[i]); value >= 0 && value <= 255) {
-        const auto code = static_cast<std::uint8_t>(value);
-        if (const std::optional<Tile> tile = kTileCodes.tiles[code]) {
-          out.emplace_back(std::in_place_type<Tile>, *tile);
-        } else {
-          out.emplace_back(std::in_place_type<Marker>, Marker{code});
-        }
+        out.push_back(code_item(static_cast<std::uint8_t>(value)));
         return {};
       }
-      Result<ActionItem> item = action_item(i);
+      Result<ActionItem> item = action_item(i, calls);
       if (!item) return unexpected(std::move(item.error()));
-      out.push_back(std::move(*item));
+      out.push_back(*item);
       return {};
     });
   }
@@ -538,8 +538,8 @@ class LogReader {
                                     [&](std::size_t t, std::uint32_t e) {
                 return read_tile(e, out.start_hands[seat][t]);
               });
-            case 1: return action_list(i, out.draws[seat]);
-            default: return action_list(i, out.discards[seat]);
+            case 1: return action_list(i, out.draws[seat], out.calls);
+            default: return action_list(i, out.discards[seat], out.calls);
           }
         }
       }

@@ -36,16 +36,30 @@ struct JsonMember {
   friend bool operator==(const JsonMember&, const JsonMember&) = default;
 };
 
-// An element of a draw or discard list.
-struct Marker {
-  std::uint8_t value = 0;
-  friend bool operator==(const Marker&, const Marker&) = default;
+// An element of a draw or discard list: a tile code, a marker (a number 0..255 that is no tile
+// code), or a call string, whose text is kept in its kyoku's `calls`. A few bytes with no text
+// of its own, since these are most of a log's elements.
+class ActionItem {
+ public:
+  enum class Form : std::uint8_t { Tile, Marker, Call };
+
+  ActionItem() = default;
+  static ActionItem tile(Tile tile) { return {Form::Tile, tile.index}; }
+  static ActionItem marker(std::uint8_t value) { return {Form::Marker, value}; }
+  // The call whose text is `calls[index]` of the kyoku.
+  static ActionItem call(std::uint32_t index) { return {Form::Call, index}; }
+
+  Form form() const { return form_; }
+  Tile tile() const { return Tile{static_cast<std::uint8_t>(value_)}; }
+  std::uint8_t marker() const { return static_cast<std::uint8_t>(value_); }
+  std::uint32_t call() const { return value_; }
+  friend bool operator==(const ActionItem&, const ActionItem&) = default;
+
+ private:
+  ActionItem(Form form, std::uint32_t value) : value_(value), form_(form) {}
+  std::uint32_t value_ = 0;
+  Form form_ = Form::Tile;
 };
-struct Call {
-  std::string text;
-  friend bool operator==(const Call&, const Call&) = default;
-};
-using ActionItem = std::variant<Tile, Marker, Call>;
 
 // An element of a kyoku's result list.
 struct Label {
@@ -81,6 +95,7 @@ struct Inner {
   std::array<Hand, 4> start_hands{};
   std::array<std::vector<ActionItem>, 4> draws;
   std::array<std::vector<ActionItem>, 4> discards;
+  std::vector<std::string> calls;  // the texts of the call strings of the lists, as read
   std::vector<ResultItem> results;
   friend bool operator==(const Inner&, const Inner&) = default;
 };
