@@ -35,23 +35,22 @@ inline std::vector<Tile> tiles(std::string_view names) {
 }
 
 // A draw or discard list written the way the log writes it, items separated by spaces: a number
-// that is a tile code is a Tile, any other number a Marker, anything else a Call string, whose
-// text goes to `calls`.
-inline std::vector<tenhou::ActionItem> items(std::string_view text, std::vector<std::string>& calls) {
-  std::vector<tenhou::ActionItem> out;
+// that is a tile code is a Tile, any other number a Marker, anything else a Call string.
+inline void append_items(std::string_view text, tenhou::ActionLists& lists, tenhou::ActionLists::Kind kind,
+                         std::size_t seat) {
+  lists.open(kind, seat, 0);
   std::istringstream in{std::string(text)};
   for (std::string word; in >> word;) {
     const bool number = word.find_first_not_of("0123456789") == std::string::npos && word.size() <= 3;
     if (!number) {
-      out.push_back(tenhou::ActionItem::call(static_cast<std::uint32_t>(calls.size())));
-      calls.push_back(word);
+      lists.append_call(word);
     } else if (auto t = tile_from_code(static_cast<std::uint8_t>(std::stoi(word)))) {
-      out.push_back(tenhou::ActionItem::tile(*t));
+      lists.append(tenhou::ActionItem::tile(*t));
     } else {
-      out.push_back(tenhou::ActionItem::marker(static_cast<std::uint8_t>(std::stoi(word))));
+      lists.append(tenhou::ActionItem::marker(static_cast<std::uint8_t>(std::stoi(word))));
     }
   }
-  return out;
+  lists.close();
 }
 
 // Seat s starts with thirteen copies of tile s, so hands of different seats never look alike.
@@ -64,8 +63,8 @@ inline PreparedKyoku make_kyoku(std::uint8_t k, const std::array<const char*, 4>
   kyoku.ura_indicators = tiles("9p");
   for (std::uint8_t s = 0; s < 4; ++s) {
     kyoku.start_hands[s].fill(Tile{s});
-    kyoku.draws[s] = items(draws[s], kyoku.calls);
-    kyoku.discards[s] = items(discards[s], kyoku.calls);
+    append_items(draws[s], kyoku.lists, tenhou::ActionLists::Kind::Draws, s);
+    append_items(discards[s], kyoku.lists, tenhou::ActionLists::Kind::Discards, s);
   }
   kyoku.outcome = conv::NoWin{{0, 0, 0, 0}};
   return kyoku;

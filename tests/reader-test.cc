@@ -245,8 +245,9 @@ TEST(ReaderKyoku, ReadsEveryPositionAndGivesActionForms) {
       ActionItem::marker(60), ActionItem::tile(kHiddenTile),       ActionItem::call(0),
       ActionItem::marker(10), ActionItem::marker(48),              ActionItem::marker(255),
       ActionItem::tile(*tile_from_code(11)), ActionItem::call(1), ActionItem::tile(*tile_from_code(53))};
-  EXPECT_EQ(k.discards[0], expected);
-  EXPECT_EQ(k.calls, (std::vector<std::string>{"", "r60"}));
+  EXPECT_TRUE(std::ranges::equal(k.lists.discards(0), expected));
+  EXPECT_EQ(k.lists.call_text(expected[2]), "");
+  EXPECT_EQ(k.lists.call_text(expected[7]), "r60");
 }
 
 TEST(ReaderKyoku, ResultFormsAndGenericNumberKinds) {

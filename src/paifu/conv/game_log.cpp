@@ -67,8 +67,8 @@ expected<GameLog, Error> prepare_game_log(tenhou::RawLog&& raw) {
     auto outcome = outcome_of(inner.results);
     if (!outcome) return unexpected(outcome.error());
     game.kyokus.push_back(PreparedKyoku{inner.header, inner.scores, std::move(inner.dora_indicators),
-                                        std::move(inner.ura_indicators), inner.start_hands, std::move(inner.draws),
-                                        std::move(inner.discards), std::move(inner.calls), std::move(*outcome)});
+                                        std::move(inner.ura_indicators), inner.start_hands, std::move(inner.lists),
+                                        std::move(*outcome)});
   }
   return game;
 }

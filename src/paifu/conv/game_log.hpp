@@ -34,9 +34,7 @@ struct PreparedKyoku {
   std::vector<Tile> dora_indicators;
   std::vector<Tile> ura_indicators;
   std::array<tenhou::Hand, 4> start_hands{};
-  std::array<std::vector<tenhou::ActionItem>, 4> draws;
-  std::array<std::vector<tenhou::ActionItem>, 4> discards;
-  std::vector<std::string> calls;
+  tenhou::ActionLists lists;
   KyokuOutcome outcome;
 };
 

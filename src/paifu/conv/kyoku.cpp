@@ -1,6 +1,7 @@
 #include "paifu/conv/kyoku.hpp"
 
 #include <cstddef>
+#include <span>
 #include <type_traits>
 #include <utility>
 #include <variant>
@@ -28,15 +29,15 @@ Action& append(std::vector<Action>& out, EventKind kind, Seat actor, Tile pai, b
 
 using Form = tenhou::ActionItem::Form;
 
-expected<void, Error> decode_draws(Seat seat, const std::vector<tenhou::ActionItem>& items,
-                                   const std::vector<std::string>& calls, std::vector<Action>& out) {
+expected<void, Error> decode_draws(Seat seat, const tenhou::ActionLists& lists, std::vector<Action>& out) {
+  const std::span<const tenhou::ActionItem> items = lists.draws(seat);
   out.clear();
   out.reserve(items.size());
   for (const tenhou::ActionItem& item : items) {
     switch (item.form()) {
       case Form::Tile: append(out, EventKind::Tsumo, seat, item.tile()); break;
       case Form::Call: {
-        auto action = decode_draw_action(seat, calls.at(item.call()));
+        auto action = decode_draw_action(seat, lists.call_text(item));
         if (!action) return unexpected(std::move(action.error()));
         out.push_back(*action);
         break;
@@ -77,9 +78,9 @@ class PairedDiscards {
   std::size_t draw_ = 0;
 };
 
-expected<void, Error> decode_discards(Seat seat, const std::vector<tenhou::ActionItem>& items,
-                                      const std::vector<std::string>& calls, const std::vector<Action>& draws,
+expected<void, Error> decode_discards(Seat seat, const tenhou::ActionLists& lists, const std::vector<Action>& draws,
                                       std::vector<Action>& out) {
+  const std::span<const tenhou::ActionItem> items = lists.discards(seat);
   out.clear();
   out.reserve(items.size() + 2);  // a reach adds one action
   PairedDiscards paired(draws, out);
@@ -90,7 +91,7 @@ expected<void, Error> decode_discards(Seat seat, const std::vector<tenhou::Actio
       const bool tile = item.form() == Form::Tile;
       paired.push_dahai(seat, tile ? item.tile() : kHiddenTile, !tile);
     } else {
-      auto decoded = decode_discard_string(seat, calls.at(item.call()));
+      auto decoded = decode_discard_string(seat, lists.call_text(item));
       if (!decoded) return unexpected(std::move(decoded.error()));
       if (const auto* reach = std::get_if<ReachDiscard>(&*decoded)) {
         paired.push(action_of(reach->reach));
@@ -131,9 +132,8 @@ Action action_of(const Event& event) {
 
 expected<void, Error> build_seat_actions(const PreparedKyoku& kyoku, SeatActions& seats) {
   for (Seat seat = 0; seat < 4; ++seat) {
-    if (auto ok = decode_draws(seat, kyoku.draws[seat], kyoku.calls, seats.draws[seat]); !ok) return ok;
-    if (auto ok = decode_discards(seat, kyoku.discards[seat], kyoku.calls, seats.draws[seat], seats.discards[seat]);
-        !ok) {
+    if (auto ok = decode_draws(seat, kyoku.lists, seats.draws[seat]); !ok) return ok;
+    if (auto ok = decode_discards(seat, kyoku.lists, seats.draws[seat], seats.discards[seat]); !ok) {
       return ok;
     }
   }

@@ -391,8 +391,8 @@ std::size_t kyoku_event_bound(const PreparedKyoku& kyoku) {
   // and a reach_accepted later. Then start_kyoku, the dora events, the results and end_kyoku.
   std::size_t bound = kyoku.dora_indicators.size() + 3;
   for (std::size_t seat = 0; seat < 4; ++seat) {
-    bound += kyoku.draws[seat].size() + kyoku.discards[seat].size();
-    for (const tenhou::ActionItem& item : kyoku.discards[seat]) {
+    bound += kyoku.lists.draws(seat).size() + kyoku.lists.discards(seat).size();
+    for (const tenhou::ActionItem& item : kyoku.lists.discards(seat)) {
       bound += 2 * (item.form() == tenhou::ActionItem::Form::Call);
     }
   }

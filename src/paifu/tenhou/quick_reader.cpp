@@ -494,21 +494,25 @@ class QuickWalk {
 
   // A tile code or marker (a number 0..255 written as an integer), or a call string; any other
   // element is refused by the exact reader.
-  bool action_list(element a, std::vector<ActionItem>& out, std::vector<std::string>& calls) {
-    return each_element(a, out, [&](element e) {
+  bool action_list(element a, ActionLists& lists, ActionLists::Kind kind, std::size_t seat) {
+    simdjson::dom::array array;
+    if (a.get_array().get(array) || !open()) return false;
+    lists.open(kind, seat, std::min<std::size_t>(array.size(), kMaxReservedElements));
+    for (element e : array) {
       if (e.type() == element_type::STRING) {
         std::string_view text;
         if (e.get_string().get(text)) return false;
-        out.push_back(ActionItem::call(static_cast<std::uint32_t>(calls.size())));
-        calls.emplace_back(text);
-        return true;
+        lists.append_call(text);
+        continue;
       }
       std::uint8_t code = 0;
       if (!read_integer(e, code)) return false;
       const std::optional<Tile> tile = kTileCodes.tiles[code];
-      out.push_back(tile ? ActionItem::tile(*tile) : ActionItem::marker(code));
-      return true;
-    });
+      lists.append(tile ? ActionItem::tile(*tile) : ActionItem::marker(code));
+    }
+    lists.close();
+    close();
+    return true;
   }
 
   // Exactly four integers within the signed 32-bit range.
@@ -570,8 +574,8 @@ class QuickWalk {
         switch ((k - 4) % 3) {
           case 0:
             return fixed_elements(e, 13, [&](std::size_t t, element v) { return read_tile(v, out.start_hands[seat][t]); });
-          case 1: return action_list(e, out.draws[seat], out.calls);
-          default: return action_list(e, out.discards[seat], out.calls);
+          case 1: return action_list(e, out.lists, ActionLists::Kind::Draws, seat);
+          default: return action_list(e, out.lists, ActionLists::Kind::Discards, seat);
         }
       }
     }

@@ -416,17 +416,18 @@ class LogReader {
   // decision is taken from the token; a generic value is built only on the failing path, so
   // that its own refusals (nesting, number range) take precedence as they would when reading
   // it whole.
-  // A call string's text goes to `calls`.
-  Result<ActionItem> action_item(std::uint32_t i, std::vector<std::string>& calls) {
+  // A tile or marker, or a call string, appended to `lists`.
+  Status action_item(std::uint32_t i, ActionLists& lists) {
     const Token& token = tokens_[i];
     if (token.kind() == TokenKind::Number) {
       const IntegerText number = classify(token.view());
       if (number.form == NumberForm::NonNegative && !number.beyond_64_bits && number.magnitude <= 255) {
-        return code_item(static_cast<std::uint8_t>(number.magnitude));
+        lists.append(code_item(static_cast<std::uint8_t>(number.magnitude)));
+        return {};
       }
     } else if (token.kind() == TokenKind::String) {
-      calls.emplace_back(token.view());
-      return ActionItem::call(static_cast<std::uint32_t>(calls.size() - 1));
+      lists.append_call(token.view());
+      return {};
     }
     if (Result<JsonValue> value = generic(i); !value) return unexpected(std::move(value.error()));
     return no_matching_form("ActionItem");
@@ -437,18 +438,17 @@ class LogReader {
     return tile ? ActionItem::tile(*tile) : ActionItem::marker(code);
   }
 
-  Status action_list(std::uint32_t a, std::vector<ActionItem>& out, std::vector<std::string>& calls) {
-    out.reserve(tokens_[a].count_hint());
-    return each_element(a, "a sequence", [&](std::uint32_t i) -> Status {
+  Status action_list(std::uint32_t a, ActionLists& lists, ActionLists::Kind kind, std::size_t seat) {
+    lists.open(kind, seat, tokens_[a].count_hint());
+    auto read = each_element(a, "a sequence", [&](std::uint32_t i) -> Status {
       if (const int value = short_unsigned(tokens_[i]); value >= 0 && value <= 255) {
-        out.push_back(code_item(static_cast<std::uint8_t>(value)));
+        lists.append(code_item(static_cast<std::uint8_t>(value)));
         return {};
       }
-      Result<ActionItem> item = action_item(i, calls);
-      if (!item) return unexpected(std::move(item.error()));
-      out.push_back(*item);
-      return {};
+      return action_item(i, lists);
     });
+    lists.close();
+    return read;
   }
 
   // Whether the array at `a` is exactly four integers within the signed 32-bit range.
@@ -538,8 +538,8 @@ class LogReader {
                                     [&](std::size_t t, std::uint32_t e) {
                 return read_tile(e, out.start_hands[seat][t]);
               });
-            case 1: return action_list(i, out.draws[seat], out.calls);
-            default: return action_list(i, out.discards[seat], out.calls);
+            case 1: return action_list(i, out.lists, ActionLists::Kind::Draws, seat);
+            default: return action_list(i, out.lists, ActionLists::Kind::Discards, seat);
           }
         }
       }

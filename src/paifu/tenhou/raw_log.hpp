@@ -5,6 +5,8 @@
 #include <cstdint>
 #include "paifu/base/expected.hpp"
 #include <optional>
+#include <span>
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -61,6 +63,65 @@ class ActionItem {
   Form form_ = Form::Tile;
 };
 
+// The draw and discard lists of a kyoku's four seats in one array, list after list, with where
+// each list lies, and the texts of their call strings: one allocation for a kyoku's lists
+// rather than one per list.
+class ActionLists {
+ public:
+  enum class Kind : std::uint8_t { Draws, Discards };
+
+  std::span<const ActionItem> list(Kind kind, std::size_t seat) const {
+    const Range range = ranges_.at(slot(kind, seat));
+    return std::span<const ActionItem>(items_).subspan(range.begin, range.size);
+  }
+  std::span<const ActionItem> draws(std::size_t seat) const { return list(Kind::Draws, seat); }
+  std::span<const ActionItem> discards(std::size_t seat) const { return list(Kind::Discards, seat); }
+  std::string_view call_text(ActionItem call) const { return calls_.at(call.call()); }
+
+  // Building, one list at a time: open it with room for `count` elements, append them, close
+  // it. A list opened again is replaced.
+  void open(Kind kind, std::size_t seat, std::size_t count) {
+    if (items_.capacity() - items_.size() < count) items_.reserve(std::max(2 * items_.capacity(), items_.size() + count));
+    open_ = slot(kind, seat);
+    ranges_.at(open_) = {static_cast<std::uint32_t>(items_.size()), 0};
+  }
+  void append(ActionItem item) { items_.push_back(item); }
+  void append_call(std::string_view text) {
+    items_.push_back(ActionItem::call(static_cast<std::uint32_t>(calls_.size())));
+    calls_.emplace_back(text);
+  }
+  void close() {
+    Range& range = ranges_.at(open_);
+    range.size = static_cast<std::uint32_t>(items_.size()) - range.begin;
+  }
+
+  // Equal when their lists hold the same elements, calls by their texts.
+  friend bool operator==(const ActionLists& a, const ActionLists& b) {
+    const auto same = [&](ActionItem x, ActionItem y) {
+      if (x.form() == ActionItem::Form::Call) return y.form() == x.form() && a.call_text(x) == b.call_text(y);
+      return x == y;
+    };
+    for (const Kind kind : {Kind::Draws, Kind::Discards}) {
+      for (std::size_t seat = 0; seat < 4; ++seat) {
+        if (!std::ranges::equal(a.list(kind, seat), b.list(kind, seat), same)) return false;
+      }
+    }
+    return true;
+  }
+
+ private:
+  struct Range {
+    std::uint32_t begin = 0;
+    std::uint32_t size = 0;
+  };
+  static std::size_t slot(Kind kind, std::size_t seat) { return seat * 2 + static_cast<std::size_t>(kind); }
+
+  std::vector<ActionItem> items_;
+  std::array<Range, 8> ranges_{};
+  std::vector<std::string> calls_;
+  std::size_t open_ = 0;
+};
+
 // An element of a kyoku's result list.
 struct Label {
   std::string text;
@@ -93,9 +154,7 @@ struct Inner {
   std::vector<Tile> dora_indicators;
   std::vector<Tile> ura_indicators;
   std::array<Hand, 4> start_hands{};
-  std::array<std::vector<ActionItem>, 4> draws;
-  std::array<std::vector<ActionItem>, 4> discards;
-  std::vector<std::string> calls;  // the texts of the call strings of the lists, as read
+  ActionLists lists;
   std::vector<ResultItem> results;
   friend bool operator==(const Inner&, const Inner&) = default;
 };
