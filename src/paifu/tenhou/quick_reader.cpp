@@ -294,11 +294,17 @@ class CompactCopy {
 
 // ---- the typed walk ----------------------------------------------------------------------------
 
-// Tile lookup for every byte, as the exact reader does.
+// Tile lookup for every byte, as the exact reader does; and the list element of every byte, a
+// tile or a marker, looked up rather than chosen by a branch that real lists make unpredictable.
 struct TileCodeTable {
   std::array<std::optional<Tile>, 256> tiles;
+  std::array<ActionItem, 256> items;
   TileCodeTable() {
-    for (std::size_t code = 0; code < tiles.size(); ++code) tiles[code] = tile_from_code(static_cast<std::uint8_t>(code));
+    for (std::size_t code = 0; code < tiles.size(); ++code) {
+      const auto byte = static_cast<std::uint8_t>(code);
+      tiles[code] = tile_from_code(byte);
+      items[code] = tiles[code] ? ActionItem::tile(*tiles[code]) : ActionItem::marker(byte);
+    }
   }
 };
 const TileCodeTable kTileCodes;
@@ -494,23 +500,29 @@ class QuickWalk {
 
   // A tile code or marker (a number 0..255 written as an integer), or a call string; any other
   // element is refused by the exact reader.
+  // Written through a pointer into room made for the whole list: stores into a growing vector
+  // would reload its ends after every element. A list longer than any game's is left to the
+  // exact reader.
   bool action_list(element a, ActionLists& lists, ActionLists::Kind kind, std::size_t seat) {
     simdjson::dom::array array;
     if (a.get_array().get(array) || !open()) return false;
-    lists.open(kind, seat, std::min<std::size_t>(array.size(), kMaxReservedElements));
+    const std::size_t count = array.size();
+    if (count > kMaxReservedElements) return false;
+    ActionItem* out = lists.open_room(kind, seat, count);
+    std::size_t written = 0;
     for (element e : array) {
+      if (written == count) return false;
       if (e.type() == element_type::STRING) {
         std::string_view text;
         if (e.get_string().get(text)) return false;
-        lists.append_call(text);
+        out[written++] = lists.keep_call(text);
         continue;
       }
       std::uint8_t code = 0;
       if (!read_integer(e, code)) return false;
-      const std::optional<Tile> tile = kTileCodes.tiles[code];
-      lists.append(tile ? ActionItem::tile(*tile) : ActionItem::marker(code));
+      out[written++] = kTileCodes.items[code];
     }
-    lists.close();
+    lists.close_room(written);
     close();
     return true;
   }

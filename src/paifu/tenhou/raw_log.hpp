@@ -39,8 +39,8 @@ struct JsonMember {
 };
 
 // An element of a draw or discard list: a tile code, a marker (a number 0..255 that is no tile
-// code), or a call string, whose text is kept in its kyoku's `calls`. A few bytes with no text
-// of its own, since these are most of a log's elements.
+// code), or a call string, whose text its kyoku's lists keep. Four bytes with no text of their
+// own, since these are most of a log's elements.
 class ActionItem {
  public:
   enum class Form : std::uint8_t { Tile, Marker, Call };
@@ -51,16 +51,16 @@ class ActionItem {
   // The call whose text is `calls[index]` of the kyoku.
   static ActionItem call(std::uint32_t index) { return {Form::Call, index}; }
 
-  Form form() const { return form_; }
-  Tile tile() const { return Tile{static_cast<std::uint8_t>(value_)}; }
-  std::uint8_t marker() const { return static_cast<std::uint8_t>(value_); }
-  std::uint32_t call() const { return value_; }
+  Form form() const { return static_cast<Form>(bits_ & 3); }
+  Tile tile() const { return Tile{static_cast<std::uint8_t>(bits_ >> 2)}; }
+  std::uint8_t marker() const { return static_cast<std::uint8_t>(bits_ >> 2); }
+  std::uint32_t call() const { return bits_ >> 2; }
   friend bool operator==(const ActionItem&, const ActionItem&) = default;
 
  private:
-  ActionItem(Form form, std::uint32_t value) : value_(value), form_(form) {}
-  std::uint32_t value_ = 0;
-  Form form_ = Form::Tile;
+  // The form in the low two bits, the value above them: one word, written with one store.
+  ActionItem(Form form, std::uint32_t value) : bits_(value << 2 | static_cast<std::uint32_t>(form)) {}
+  std::uint32_t bits_ = 0;
 };
 
 // The draw and discard lists of a kyoku's four seats in one array, list after list, with where
@@ -86,13 +86,27 @@ class ActionLists {
     ranges_.at(open_) = {static_cast<std::uint32_t>(items_.size()), 0};
   }
   void append(ActionItem item) { items_.push_back(item); }
-  void append_call(std::string_view text) {
-    items_.push_back(ActionItem::call(static_cast<std::uint32_t>(calls_.size())));
-    calls_.emplace_back(text);
-  }
+  void append_call(std::string_view text) { items_.push_back(keep_call(text)); }
   void close() {
     Range& range = ranges_.at(open_);
     range.size = static_cast<std::uint32_t>(items_.size()) - range.begin;
+  }
+
+  // Or, for a list of a known length: open it and write its `count` elements at the pointer
+  // returned (a call's element comes from keep_call), then close it with how many were written.
+  ActionItem* open_room(Kind kind, std::size_t seat, std::size_t count) {
+    open(kind, seat, count);
+    items_.resize(items_.size() + count);
+    return items_.data() + ranges_[open_].begin;
+  }
+  // Keeps the text of a call and gives its element; the room of an open list stays where it is.
+  ActionItem keep_call(std::string_view text) {
+    calls_.emplace_back(text);
+    return ActionItem::call(static_cast<std::uint32_t>(calls_.size() - 1));
+  }
+  void close_room(std::size_t written) {
+    items_.resize(ranges_[open_].begin + written);
+    close();
   }
 
   // Equal when their lists hold the same elements, calls by their texts.
