@@ -55,25 +55,33 @@ expected<void, Error> decode_draws(Seat seat, const tenhou::ActionLists& lists, 
 // draws run out the rest of the discard list is kept as it is.
 class PairedDiscards {
  public:
-  PairedDiscards(const std::vector<Action>& draws, std::vector<Action>& out) : draws_(draws), out_(out) {}
+  PairedDiscards(const std::vector<Action>& draws, std::vector<Action>& out)
+      : draws_(draws.data()), draw_count_(draws.size()), out_(out) {}
 
-  // Tsumogiri or not is as good as random: chosen by selects rather than by branches.
+  // Tsumogiri or not is as good as random: it is combined by bitwise operations and selects,
+  // never branched on (a mispredicted branch costs more than the rest of the element).
   void push_dahai(Seat seat, Tile pai, bool tsumogiri) {
     Action& dahai = append(out_, EventKind::Dahai, seat, pai, tsumogiri);
-    if (draw_ >= draws_.size()) return;
+    if (draw_ >= draw_count_) return;
     const Action& drawn = draws_[draw_++];
-    const bool takes_drawn = tsumogiri && drawn.kind == EventKind::Tsumo;
-    dahai.pai = takes_drawn ? drawn.pai : pai;
-    if (!tsumogiri && pai == kHiddenTile) out_.pop_back();
+    const bool takes_drawn = tsumogiri & (drawn.kind == EventKind::Tsumo);
+    // A mask, not `?:`, which the compiler turns back into a branch.
+    const auto drawn_mask = static_cast<std::uint8_t>(-static_cast<int>(takes_drawn));
+    dahai.pai.index = static_cast<std::uint8_t>((drawn.pai.index & drawn_mask) | (pai.index & ~drawn_mask));
+    // Rare, so one well-predicted branch on both conditions at once: one comparison that only
+    // a hidden tile without the tsumogiri bit passes.
+    const unsigned hidden_unless_tsumogiri = pai.index | static_cast<unsigned>(tsumogiri) << 7;
+    if (hidden_unless_tsumogiri == kHiddenTile.index) out_.pop_back();
   }
   // A reach, kakan or ankan; only the kans go with a draw.
   void push(const Action& action) {
-    if (draw_ < draws_.size() && action.kind != EventKind::Reach) ++draw_;
+    if (draw_ < draw_count_ && action.kind != EventKind::Reach) ++draw_;
     out_.push_back(action);
   }
 
  private:
-  const std::vector<Action>& draws_;
+  const Action* draws_;
+  std::size_t draw_count_;
   std::vector<Action>& out_;
   std::size_t draw_ = 0;
 };
@@ -88,8 +96,7 @@ expected<void, Error> decode_discards(Seat seat, const tenhou::ActionLists& list
     if (item.form() != Form::Call) {
       // A tile, or a marker: any marker number means "the tile just drawn", which the pairing
       // fills in.
-      const bool tile = item.form() == Form::Tile;
-      paired.push_dahai(seat, tile ? item.tile() : kHiddenTile, !tile);
+      paired.push_dahai(seat, item.tile_or_hidden(), item.is_marker());
     } else {
       auto decoded = decode_discard_string(seat, lists.call_text(item));
       if (!decoded) return unexpected(std::move(decoded.error()));

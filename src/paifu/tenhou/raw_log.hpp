@@ -55,6 +55,14 @@ class ActionItem {
   Tile tile() const { return Tile{static_cast<std::uint8_t>(bits_ >> 2)}; }
   std::uint8_t marker() const { return static_cast<std::uint8_t>(bits_ >> 2); }
   std::uint32_t call() const { return bits_ >> 2; }
+  // For a tile or a marker, without a branch: whether it is a marker, and its tile, the hidden
+  // tile for a marker.
+  bool is_marker() const { return (bits_ & 1) != 0; }
+  Tile tile_or_hidden() const {
+    const std::uint32_t value = bits_ >> 2;
+    const std::uint32_t marker_mask = 0u - (bits_ & 1);
+    return Tile{static_cast<std::uint8_t>(value ^ ((value ^ kHiddenTile.index) & marker_mask))};
+  }
   friend bool operator==(const ActionItem&, const ActionItem&) = default;
 
  private:
