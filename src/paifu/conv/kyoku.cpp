@@ -1,5 +1,6 @@
 #include "paifu/conv/kyoku.hpp"
 
+#include <algorithm>
 #include <cstddef>
 #include <span>
 #include <type_traits>
@@ -29,10 +30,17 @@ Action& append(std::vector<Action>& out, EventKind kind, Seat actor, Tile pai, b
 
 using Form = tenhou::ActionItem::Form;
 
+// Room for a seat's list, kept from one kyoku to the next: made at once for a list longer than
+// any kyoku's usually is, so that a game grows it no more than once.
+void reserve_list(std::vector<Action>& list, std::size_t size) {
+  constexpr std::size_t kTypicalRoom = 40;
+  if (list.capacity() < size) list.reserve(std::max(size, kTypicalRoom));
+}
+
 expected<void, Error> decode_draws(Seat seat, const tenhou::ActionLists& lists, std::vector<Action>& out) {
   const std::span<const tenhou::ActionItem> items = lists.draws(seat);
   out.clear();
-  out.reserve(items.size());
+  reserve_list(out, items.size());
   for (const tenhou::ActionItem& item : items) {
     switch (item.form()) {
       case Form::Tile: append(out, EventKind::Tsumo, seat, item.tile()); break;
@@ -90,7 +98,7 @@ expected<void, Error> decode_discards(Seat seat, const tenhou::ActionLists& list
                                       std::vector<Action>& out) {
   const std::span<const tenhou::ActionItem> items = lists.discards(seat);
   out.clear();
-  out.reserve(items.size() + 2);  // a reach adds one action
+  reserve_list(out, items.size() + 2);  // a reach adds one action
   PairedDiscards paired(draws, out);
   for (const tenhou::ActionItem& item : items) {
     if (item.form() != Form::Call) {

@@ -388,13 +388,11 @@ expected<void, Error> replay_kyoku(const PreparedKyoku& kyoku, const SeatActions
 
 std::size_t kyoku_event_bound(const PreparedKyoku& kyoku) {
   // Every list entry gives one event, but a string in a discard list may be a reach: two events,
-  // and a reach_accepted later. Then start_kyoku, the dora events, the results and end_kyoku.
-  std::size_t bound = kyoku.dora_indicators.size() + 3;
+  // and a reach_accepted later (counted for every call string, which is cheaper than telling
+  // the lists apart). Then start_kyoku, the dora events, the results and end_kyoku.
+  std::size_t bound = kyoku.dora_indicators.size() + 3 + 2 * kyoku.lists.call_count();
   for (std::size_t seat = 0; seat < 4; ++seat) {
     bound += kyoku.lists.draws(seat).size() + kyoku.lists.discards(seat).size();
-    for (const tenhou::ActionItem& item : kyoku.lists.discards(seat)) {
-      bound += 2 * (item.form() == tenhou::ActionItem::Form::Call);
-    }
   }
   if (const Win* win = std::get_if<Win>(&kyoku.outcome)) bound += win->entries.size();
   return bound;

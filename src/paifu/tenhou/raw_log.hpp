@@ -85,16 +85,23 @@ class ActionLists {
   std::span<const ActionItem> draws(std::size_t seat) const { return list(Kind::Draws, seat); }
   std::span<const ActionItem> discards(std::size_t seat) const { return list(Kind::Discards, seat); }
   std::string_view call_text(ActionItem call) const { return calls_.at(call.call()); }
+  std::size_t call_count() const { return calls_.size(); }
 
   // Building, one list at a time: open it with room for `count` elements, append them, close
   // it. A list opened again is replaced.
+  // The first list makes room for eight lists like it: a kyoku's lists are much of a length.
   void open(Kind kind, std::size_t seat, std::size_t count) {
-    if (items_.capacity() - items_.size() < count) items_.reserve(std::max(2 * items_.capacity(), items_.size() + count));
+    if (items_.capacity() - items_.size() < count) {
+      items_.reserve(std::max(items_.empty() ? 8 * count : 2 * items_.capacity(), items_.size() + count));
+    }
     open_ = slot(kind, seat);
     ranges_.at(open_) = {static_cast<std::uint32_t>(items_.size()), 0};
   }
   void append(ActionItem item) { items_.push_back(item); }
-  void append_call(std::string_view text) { items_.push_back(keep_call(text)); }
+  void append_call(std::string_view text) {
+    const ActionItem call = keep_call(text);
+    items_.push_back(call);
+  }
   void close() {
     Range& range = ranges_.at(open_);
     range.size = static_cast<std::uint32_t>(items_.size()) - range.begin;
@@ -109,6 +116,7 @@ class ActionLists {
   }
   // Keeps the text of a call and gives its element; the room of an open list stays where it is.
   ActionItem keep_call(std::string_view text) {
+    if (calls_.empty()) calls_.reserve(kTypicalCalls);
     calls_.emplace_back(text);
     return ActionItem::call(static_cast<std::uint32_t>(calls_.size() - 1));
   }
@@ -136,6 +144,7 @@ class ActionLists {
     std::uint32_t begin = 0;
     std::uint32_t size = 0;
   };
+  static constexpr std::size_t kTypicalCalls = 8;
   static std::size_t slot(Kind kind, std::size_t seat) { return seat * 2 + static_cast<std::size_t>(kind); }
 
   std::vector<ActionItem> items_;
