@@ -1,12 +1,12 @@
 // The typed records a Tenhou version-6 log is read into, and the strict reader that fills them.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include "paifu/base/expected.hpp"
 #include <optional>
 #include <span>
-#include <algorithm>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -48,7 +48,7 @@ class ActionItem {
   ActionItem() = default;
   static ActionItem tile(Tile tile) { return {Form::Tile, tile.index}; }
   static ActionItem marker(std::uint8_t value) { return {Form::Marker, value}; }
-  // The call whose text is `calls[index]` of the kyoku.
+  // The call whose text its kyoku's lists keep at `index`.
   static ActionItem call(std::uint32_t index) { return {Form::Call, index}; }
 
   Form form() const { return static_cast<Form>(bits_ & 3); }
@@ -88,8 +88,8 @@ class ActionLists {
   std::size_t call_count() const { return calls_.size(); }
 
   // Building, one list at a time: open it with room for `count` elements, append them, close
-  // it. A list opened again is replaced.
-  // The first list makes room for eight lists like it: a kyoku's lists are much of a length.
+  // it. A list opened again is replaced. The first list makes room for eight lists like it: a
+  // kyoku's lists are much of a length.
   void open(Kind kind, std::size_t seat, std::size_t count) {
     if (items_.capacity() - items_.size() < count) {
       items_.reserve(std::max(items_.empty() ? 8 * count : 2 * items_.capacity(), items_.size() + count));
