@@ -88,11 +88,13 @@ class ActionLists {
   std::size_t call_count() const { return calls_.size(); }
 
   // Building, one list at a time: open it with room for `count` elements, append them, close
-  // it. A list opened again is replaced. The first list makes room for eight lists like it: a
-  // kyoku's lists are much of a length.
+  // it. A list opened again is replaced. The first list makes room for eight lists like it, as a
+  // kyoku's lists are much of a length, unless it is longer than a real one (a huge text would
+  // then claim eight times its own size).
   void open(Kind kind, std::size_t seat, std::size_t count) {
     if (items_.capacity() - items_.size() < count) {
-      items_.reserve(std::max(items_.empty() ? 8 * count : 2 * items_.capacity(), items_.size() + count));
+      const std::size_t first = count <= kLongestTypicalList ? 8 * count : count;
+      items_.reserve(std::max(items_.empty() ? first : 2 * items_.capacity(), items_.size() + count));
     }
     open_ = slot(kind, seat);
     ranges_.at(open_) = {static_cast<std::uint32_t>(items_.size()), 0};
@@ -145,6 +147,7 @@ class ActionLists {
     std::uint32_t size = 0;
   };
   static constexpr std::size_t kTypicalCalls = 8;
+  static constexpr std::size_t kLongestTypicalList = 64;
   static std::size_t slot(Kind kind, std::size_t seat) { return seat * 2 + static_cast<std::size_t>(kind); }
 
   std::vector<ActionItem> items_;
