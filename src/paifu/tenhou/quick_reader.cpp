@@ -6,6 +6,7 @@
 #include <simdjson.h>
 
 #include "paifu/tenhou/quick_reader.hpp"
+#include "paifu/tenhou/tile_codes.hpp"
 
 #include <algorithm>
 #include <array>
@@ -294,20 +295,6 @@ class CompactCopy {
 
 // ---- the typed walk ----------------------------------------------------------------------------
 
-// Tile lookup for every byte, as the exact reader does; and the list element of every byte, a
-// tile or a marker, looked up rather than chosen by a branch that real lists make unpredictable.
-struct TileCodeTable {
-  std::array<std::optional<Tile>, 256> tiles;
-  std::array<ActionItem, 256> items;
-  TileCodeTable() {
-    for (std::size_t code = 0; code < tiles.size(); ++code) {
-      const auto byte = static_cast<std::uint8_t>(code);
-      tiles[code] = tile_from_code(byte);
-      items[code] = tiles[code] ? ActionItem::tile(*tiles[code]) : ActionItem::marker(byte);
-    }
-  }
-};
-const TileCodeTable kTileCodes;
 
 // The reader's vocabulary, as in the exact reader.
 enum class LogField : int { Log, Name, Rule, Ratingc, Lobby, Dan, Rate, Sx, Unknown };

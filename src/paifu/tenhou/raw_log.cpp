@@ -2,6 +2,7 @@
 // typed descent over those tokens fills the records. The descent recurses only into values it
 // reads, so its depth is bounded by the nesting budget; skipped values are jumped over.
 #include "paifu/tenhou/raw_log.hpp"
+#include "paifu/tenhou/tile_codes.hpp"
 
 #include <array>
 #include <charconv>
@@ -139,16 +140,6 @@ inline int short_unsigned(const Token& token) {
   return value;
 }
 
-// tile_from_code for every byte, looked up without a call per tile.
-struct TileCodeTable {
-  std::array<std::optional<Tile>, 256> tiles;
-  TileCodeTable() {
-    for (std::size_t code = 0; code < tiles.size(); ++code) {
-      tiles[code] = tile_from_code(static_cast<std::uint8_t>(code));
-    }
-  }
-};
-const TileCodeTable kTileCodes;
 
 std::int64_t negate(std::uint64_t magnitude) {
   // magnitude <= 2^63 here; two's complement gives the exact value also for 2^63.
@@ -422,7 +413,7 @@ class LogReader {
     if (token.kind() == TokenKind::Number) {
       const IntegerText number = classify(token.view());
       if (number.form == NumberForm::NonNegative && !number.beyond_64_bits && number.magnitude <= 255) {
-        lists.append(code_item(static_cast<std::uint8_t>(number.magnitude)));
+        lists.append(kTileCodes.items[number.magnitude]);
         return {};
       }
     } else if (token.kind() == TokenKind::String) {
@@ -433,16 +424,11 @@ class LogReader {
     return no_matching_form("ActionItem");
   }
 
-  static ActionItem code_item(std::uint8_t code) {
-    const std::optional<Tile> tile = kTileCodes.tiles[code];
-    return tile ? ActionItem::tile(*tile) : ActionItem::marker(code);
-  }
-
   Status action_list(std::uint32_t a, ActionLists& lists, ActionLists::Kind kind, std::size_t seat) {
     lists.open(kind, seat, tokens_[a].count_hint());
     auto read = each_element(a, "a sequence", [&](std::uint32_t i) -> Status {
       if (const int value = short_unsigned(tokens_[i]); value >= 0 && value <= 255) {
-        lists.append(code_item(static_cast<std::uint8_t>(value)));
+        lists.append(kTileCodes.items[static_cast<std::size_t>(value)]);
         return {};
       }
       return action_item(i, lists);

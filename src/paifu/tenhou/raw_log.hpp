@@ -90,12 +90,9 @@ class ActionLists {
   // Building, one list at a time: open it with room for `count` elements, append them, close
   // it. A list opened again is replaced. The first list makes room for eight lists like it, as a
   // kyoku's lists are much of a length, unless it is longer than a real one (a huge text would
-  // then claim eight times its own size).
+  // then claim eight times its own size); later lists grow the array as a vector grows.
   void open(Kind kind, std::size_t seat, std::size_t count) {
-    if (items_.capacity() - items_.size() < count) {
-      const std::size_t first = count <= kLongestTypicalList ? 8 * count : count;
-      items_.reserve(std::max(items_.empty() ? first : 2 * items_.capacity(), items_.size() + count));
-    }
+    if (items_.capacity() == 0) items_.reserve(count <= kLongestTypicalList ? 8 * count : count);
     open_ = slot(kind, seat);
     ranges_.at(open_) = {static_cast<std::uint32_t>(items_.size()), 0};
   }
