@@ -1,5 +1,6 @@
 // libFuzzer target: the quick reader against the exact one. Whatever the quick reader accepts, the
-// exact reader must accept into equal records; anything else is a finding. Each input is also tried
+// exact reader must accept into equal records, and it must be UTF-8 (the conversion checks only
+// what the quick reader declines); anything else is a finding. Each input is also tried
 // laid out over many lines (line feeds before it), which the quick reader reads from a compact copy.
 #include <cstddef>
 #include <cstdint>
@@ -7,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "paifu/base/utf8.hpp"
 #include "paifu/tenhou/quick_reader.hpp"
 #include "paifu/tenhou/raw_log.hpp"
 
@@ -15,6 +17,7 @@ namespace {
 void check_readers_agree(std::string_view text) {
   const auto quick = paifu::tenhou::read_log_quickly(text);
   if (!quick) return;
+  if (!paifu::utf8::is_valid(text)) std::abort();
   const auto exact = paifu::tenhou::read_log_exactly(text);
   if (!exact || !(*exact == *quick)) std::abort();
 }

@@ -9,18 +9,23 @@
 #include "paifu/conv/kyoku.hpp"
 #include "paifu/conv/output.hpp"
 #include "paifu/mjai/encode.hpp"
+#include "paifu/tenhou/quick_reader.hpp"
 #include "paifu/tenhou/raw_log.hpp"
 
 namespace paifu::conv {
 namespace {
 
-expected<void, Error> check_encoding(std::string_view text) {
-  if (!utf8::is_valid(text)) return unexpected(Error{Stage::Decode, EILSEQ, {}});
-  return {};
-}
-
 expected<tenhou::RawLog, Error> parse(std::string_view text) {
   return tenhou::parse_raw_log(text);
+}
+
+// Bytes that are not UTF-8 fail as such, before any reader's verdict. The quick reader's parser
+// checks UTF-8 as it reads (outside strings only ASCII is valid JSON, and strings are read as
+// they stand), so a text it reads needs no check of its own.
+expected<tenhou::RawLog, Error> parse_bytes(std::string_view bytes) {
+  if (std::optional<tenhou::RawLog> quick = tenhou::read_log_quickly(bytes)) return std::move(*quick);
+  if (!utf8::is_valid(bytes)) return unexpected(Error{Stage::Decode, EILSEQ, {}});
+  return tenhou::read_log_exactly(bytes);
 }
 
 // Prepare, replay and encode a parsed log.
@@ -39,8 +44,9 @@ expected<Lines, Error> convert_log_text(std::string_view text) {
 }
 
 expected<Lines, Error> convert_log_bytes(std::string_view bytes) {
-  if (auto valid = check_encoding(bytes); !valid) return unexpected(std::move(valid.error()));
-  return convert_log_text(bytes);
+  auto raw = parse_bytes(bytes);
+  if (!raw) return unexpected(std::move(raw.error()));
+  return convert_parsed(std::move(*raw));
 }
 
 expected<Lines, Error> convert_log_file(std::string_view input_path, std::optional<std::string_view> output_path,
@@ -49,8 +55,7 @@ expected<Lines, Error> convert_log_file(std::string_view input_path, std::option
   auto raw = [&]() -> expected<tenhou::RawLog, Error> {
     std::string text;
     if (auto read = read_file(sys, input_path, text); !read) return unexpected(std::move(read.error()));
-    if (auto valid = check_encoding(text); !valid) return unexpected(std::move(valid.error()));
-    return parse(text);
+    return parse_bytes(text);
   }();
   if (!raw) return unexpected(std::move(raw.error()));
 
