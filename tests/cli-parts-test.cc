@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -361,8 +362,10 @@ void AtomicOutput::write_numbered_lines(const std::string& name) {
   EXPECT_EQ(read_file(dir_ / name), expected) << name;
 }
 
-// A fault inside one log's conversion fails that log alone; the others convert.
-TEST(DatasetRun, EachLogHasItsOwnFaultBarrier) {
+// A fault inside one log's conversion fails that log alone; the others convert. A fail-fast run
+// converts the logs before its first failure and starts none after it, however many were read
+// ahead. Each in turn and pipelined.
+TEST(DatasetRun, FaultsAndFailFast) {
   static SystemCalls io = real_system_calls();
   io.open = [](const char* path, int flags, mode_t mode) {
     const std::string_view name(path);
@@ -372,20 +375,37 @@ TEST(DatasetRun, EachLogHasItsOwnFaultBarrier) {
   };
   FileSystem fs = real_file_system();
   fs.io = &io;
-  const TempDir dir;
   const std::string log = (fs::path(PAIFU_SAMPLES_DIR) / "real_001.json").string();
-  const std::vector<Job> jobs = {{"in/oom.json", (dir / "oom.mjson").string(), {}},
-                                 {"in/bug.json", (dir / "bug.mjson").string(), {}},
-                                 {log, (dir / "good.mjson").string(), {}}};
-  std::string report;
-  const RunResult result = run_dataset(jobs, RunSettings{}, [&](std::string_view text) { report += text; }, fs);
-  EXPECT_EQ(result.tally.failed, 2u);
-  EXPECT_EQ(result.tally.converted, 1u);
-  EXPECT_TRUE(report.starts_with("in/oom.json: MemoryError: out of memory\n"
-                                 "in/bug.json: PanicException: internal fault at "))
-      << report;
-  EXPECT_NE(report.find(": a broken invariant\n"), std::string::npos) << report;
-  EXPECT_TRUE(fs::exists(dir / "good.mjson"));
+  for (const bool pipelined : {false, true}) {
+    SCOPED_TRACE(pipelined);
+    const TempDir dir;
+    const std::vector<Job> jobs = {{"in/oom.json", (dir / "oom.mjson").string(), {}},
+                                   {"in/bug.json", (dir / "bug.mjson").string(), {}},
+                                   {log, (dir / "good.mjson").string(), {}}};
+    std::string report;
+    const auto sink = [&](std::string_view text) { report += text; };
+    RunSettings settings;
+    settings.pipelined = pipelined;
+    const RunResult result = run_dataset(jobs, settings, sink, fs);
+    EXPECT_EQ(result.tally.failed, 2u);
+    EXPECT_EQ(result.tally.converted, 1u);
+    EXPECT_TRUE(report.starts_with("in/oom.json: MemoryError: out of memory\n"
+                                   "in/bug.json: PanicException: internal fault at "))
+        << report;
+    EXPECT_NE(report.find(": a broken invariant\n"), std::string::npos) << report;
+    EXPECT_TRUE(fs::exists(dir / "good.mjson"));
+
+    const std::string broken = (dir / "broken.json").string();
+    std::ofstream(broken) << "[";
+    std::vector<Job> fail_fast_jobs = {{log, (dir / "first.mjson").string(), {}}, {broken, broken + ".mjson", {}}};
+    for (int i = 0; i < 40; ++i) fail_fast_jobs.push_back({log, (dir / ("later" + std::to_string(i))).string(), {}});
+    settings.fail_fast = true;
+    const RunResult stopped = run_dataset(fail_fast_jobs, settings, sink, fs);
+    EXPECT_EQ(stopped.tally.converted, 1u);
+    EXPECT_EQ(stopped.tally.failed, 1u);
+    EXPECT_TRUE(fs::exists(dir / "first.mjson"));
+    EXPECT_FALSE(fs::exists(dir / "later0"));
+  }
 }
 
 TEST(Report, LinesForTheUser) {

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <map>
@@ -10,6 +11,7 @@
 #include <optional>
 #include <thread>
 
+#include "cli/handoff.hpp"
 #include "cli/log_reader.hpp"
 #include "cli/interrupt.hpp"
 
@@ -30,7 +32,9 @@ double seconds_since(Clock::time_point start) {
 }
 
 struct Outcome {
-  enum class Kind { Converted, Failed, Skipped } kind = Kind::Converted;
+  // Abandoned: taken, but a fail-fast run stopped before it was converted or written; it counts
+  // as not started.
+  enum class Kind { Converted, Failed, Skipped, Abandoned } kind = Kind::Converted;
   std::uint64_t bytes_in = 0;
   std::uint64_t bytes_out = 0;
   std::optional<Failure> failure;
@@ -38,60 +42,6 @@ struct Outcome {
 
 Outcome failed(Failure failure, std::uint64_t bytes_in = 0) {
   return Outcome{Outcome::Kind::Failed, bytes_in, 0, std::move(failure)};
-}
-
-// One worker's buffers and codec, reused from file to file.
-class LogWorker {
- public:
-  LogWorker(const RunSettings& settings, const FileSystem& fs, std::size_t index, std::uint64_t seed)
-      : settings_(settings),
-        fs_(fs),
-        slot_(index),
-        writer_(settings.write, slot_, fs, seed),
-        reader_(settings.gzip_level) {}
-
-  Outcome handle(const Job& job) {
-    if (job.failure) return failed(*job.failure);
-    if (settings_.skip_existing && exists(job.output)) return Outcome{Outcome::Kind::Skipped, 0, 0, {}};
-    const conv::FailurePaths paths{job.input, job.output};
-    auto lines = reader_.convert(job.input, *fs_.io);
-    const std::uint64_t bytes_in = reader_.bytes_read();
-    if (!lines) return failed(conversion_failure(lines.error(), paths, LogReader::format_of(job.input)), bytes_in);
-    const std::string_view bytes = encode_output(*lines);
-    if (auto written = writer_.write(job.output, bytes); !written) {
-      return failed(conversion_failure(written.error(), paths), bytes_in);
-    }
-    return Outcome{Outcome::Kind::Converted, bytes_in, bytes.size(), {}};
-  }
-
- private:
-  bool exists(const std::string& path) const {
-    struct stat status {};
-    return fs_.io->stat(path.c_str(), &status) == 0;
-  }
-
-  // The output, compressed when asked: written with one call.
-  std::string_view encode_output(const conv::Lines& lines) {
-    if (!settings_.gzip) return lines.text();
-    reader_.codec().compress(lines.text(), compressed_);
-    return compressed_;
-  }
-
-  const RunSettings& settings_;
-  const FileSystem& fs_;
-  TemporarySlot slot_;
-  AtomicWriter writer_;
-  LogReader reader_;
-  std::string compressed_;
-};
-
-// A fault while converting one log fails that log alone; the run goes on.
-Outcome handle_in_barrier(LogWorker& worker, const Job& job) {
-  try {
-    return worker.handle(job);
-  } catch (...) {
-    return failed(current_fault_failure());
-  }
 }
 
 class Run {
@@ -118,34 +68,47 @@ class Run {
     return result_;
   }
 
- private:
-  bool stopping() const { return stopped_ || stop_signal() != 0; }
+  const RunSettings& settings() const { return settings_; }
+  const FileSystem& file_system() const { return fs_; }
+  const Job& job(std::size_t index) const { return jobs_[index]; }
 
-  // Takes the next job, unless the run stops, all are taken, or the window is full.
-  std::optional<std::size_t> take_job() {
+  // Takes the next job, unless the run stops or all are taken. While the window is full, waits,
+  // calling `before_waiting` first (without the lock): the outcome awaited may be queued.
+  template <class BeforeWaiting>
+  std::optional<std::size_t> take_job(BeforeWaiting before_waiting) {
     std::unique_lock lock(mutex_);
-    while (!stopping() && next_ < jobs_.size() && next_ >= reported_ + window()) {
-      room_.wait_for(lock, kWakeInterval);
+    if (window_full()) {
+      lock.unlock();
+      before_waiting();
+      lock.lock();
     }
+    while (window_full()) room_.wait_for(lock, kWakeInterval);
     if (stopping() || next_ >= jobs_.size()) return std::nullopt;
     return next_++;
   }
 
-  void work(std::size_t index) {
-    LogWorker worker(settings_, fs_, index, seed_ + index * 0x9E3779B97F4A7C15u);
-    while (const auto job = take_job()) {
-      Outcome outcome = handle_in_barrier(worker, jobs_[*job]);
-      const std::lock_guard lock(mutex_);
-      const bool failure = outcome.kind == Outcome::Kind::Failed;
-      if (failure && settings_.fail_fast) stopped_ = true;
-      done_.emplace(*job, std::move(outcome));
-      // Waking the reporter for every log would cost more than some conversions.
-      if (failure || done_.size() >= window() / 2) wake_reporter();
-    }
+  // Hands in the outcome of job `index`: every job taken gets exactly one.
+  void deliver(std::size_t index, Outcome outcome) {
     const std::lock_guard lock(mutex_);
-    --active_;
-    wake_reporter();
+    const bool failure = outcome.kind == Outcome::Kind::Failed;
+    if (failure && settings_.fail_fast) {
+      stopped_ = true;
+      first_failure_ = std::min<std::size_t>(first_failure_, index);
+    }
+    done_.emplace(index, std::move(outcome));
+    // Waking the reporter for every log would cost more than some conversions.
+    if (failure || done_.size() >= window() / 2) wake_reporter();
   }
+
+  // A fail-fast run starts no log after its first failure: a job taken but not yet converted or
+  // written when an earlier one fails is abandoned, as if it had not been started.
+  bool abandoned(std::size_t index) const { return index > first_failure_.load(std::memory_order_relaxed); }
+
+ private:
+  bool stopping() const { return stopped_ || stop_signal() != 0; }
+  bool window_full() const { return !stopping() && next_ < jobs_.size() && next_ >= reported_ + window(); }
+
+  void work(std::size_t index);
 
   std::size_t window() const { return kWindowPerWorker * settings_.workers; }
 
@@ -191,6 +154,8 @@ class Run {
       case Outcome::Kind::Skipped:
         ++tally.skipped;
         break;
+      case Outcome::Kind::Abandoned:
+        break;
       case Outcome::Kind::Failed:
         ++tally.failed;
         if (settings_.progress) report_("\r\033[K");
@@ -229,9 +194,184 @@ class Run {
   std::size_t next_ = 0;      // the next job to take
   std::size_t reported_ = 0;  // jobs before this one are reported
   std::size_t active_ = 0;    // workers still running
-  bool stopped_ = false;      // a failure ended a fail-fast run
+  bool stopped_ = false;  // a failure ended a fail-fast run
+  std::atomic<std::size_t> first_failure_ = SIZE_MAX;  // of a fail-fast run; set under the lock
   std::map<std::size_t, Outcome> done_;
 };
+
+// A log read and waiting to be converted.
+struct ReadLog {
+  std::size_t index;  // the job's
+  std::string bytes;
+};
+
+// A log converted and waiting for its output to be written.
+struct ConvertedLog {
+  std::size_t index;
+  conv::Lines lines;
+  std::uint64_t bytes_in;
+};
+
+// Batches of a few dozen logs, a few megabytes at most in each queue.
+constexpr HandoffLimits kInputLimits{16, std::size_t{1} << 20, 64, std::size_t{4} << 20};
+constexpr HandoffLimits kOutputLimits{16, std::size_t{2} << 20, 64, std::size_t{8} << 20};
+
+// One worker: reads a log, converts it and writes its output, with buffers and codecs reused
+// from log to log. When the machine has cores to spare the three steps run in threads of their
+// own, handing logs on in batches: on a memory file system reading a log and writing its output
+// take the kernel nearly as long as the conversion, so the steps overlap well. A fault in any
+// step fails that log alone; the run goes on.
+class Worker {
+ public:
+  Worker(Run& run, std::size_t index, std::uint64_t seed)
+      : run_(run),
+        settings_(run.settings()),
+        fs_(run.file_system()),
+        slot_(index),
+        writer_(settings_.write, slot_, fs_, seed),
+        output_codec_(settings_.gzip_level) {}
+
+  // Each log through all three steps in turn, in this thread.
+  void run_in_turn() {
+    while (const auto index = run_.take_job([] {})) {
+      auto read = read_in_barrier(*index);
+      if (!read) continue;
+      auto converted = convert_in_barrier(*read);
+      if (converted) write_in_barrier(*converted);
+    }
+  }
+
+  // Reading, converting and writing in three threads, this one converting.
+  void run_pipelined() {
+    Handoff<ReadLog> inputs(kInputLimits);
+    Handoff<ConvertedLog> outputs(kOutputLimits);
+    std::jthread reader([&] {
+      // Waiting for the window, the reader flushes: the log awaited may be one it has queued.
+      while (const auto index = run_.take_job([&] { inputs.flush(); })) {
+        if (auto read = read_in_barrier(*index)) inputs.give(std::move(*read), read->bytes.size());
+      }
+      inputs.close();
+    });
+    std::jthread writer([&] {
+      while (auto converted = outputs.take([] {})) write_in_barrier(*converted);
+    });
+    // Out of inputs for now, the converter flushes its outputs, so that none waits for long.
+    while (auto read = inputs.take([&] { outputs.flush(); })) {
+      if (auto converted = convert_in_barrier(*read)) {
+        const std::size_t bytes = converted->lines.text().size();
+        outputs.give(std::move(*converted), bytes);
+      }
+    }
+    outputs.close();
+  }
+
+ private:
+  // Runs one step of log `index`; a fault fails the log (and the step gives nothing on).
+  template <class Step>
+  auto in_barrier(std::size_t index, Step step) -> decltype(step()) {
+    try {
+      return step();
+    } catch (...) {
+      run_.deliver(index, failed(current_fault_failure()));
+      return std::nullopt;
+    }
+  }
+
+  std::optional<ReadLog> read_in_barrier(std::size_t index) {
+    return in_barrier(index, [&] { return read_log(index); });
+  }
+
+  std::optional<ConvertedLog> convert_in_barrier(ReadLog& read) {
+    return in_barrier(read.index, [&] { return convert_log(read); });
+  }
+
+  void write_in_barrier(const ConvertedLog& converted) {
+    Outcome outcome;
+    try {
+      outcome = write_output(converted);
+    } catch (...) {
+      outcome = failed(current_fault_failure());
+    }
+    run_.deliver(converted.index, std::move(outcome));
+  }
+
+  // The log's bytes, or nothing when its outcome is known without converting it.
+  std::optional<ReadLog> read_log(std::size_t index) {
+    const Job& job = run_.job(index);
+    if (job.failure) return done(index, failed(*job.failure));
+    if (settings_.skip_existing && exists(job.output)) return done(index, Outcome{Outcome::Kind::Skipped, 0, 0, {}});
+    ReadLog read{index, {}};
+    if (auto bytes = LogReader::read(job.input, *fs_.io, read.bytes); !bytes) {
+      return done(index, failed(failure_of(bytes.error(), job)));
+    }
+    return read;
+  }
+
+  std::optional<ConvertedLog> convert_log(ReadLog& read) {
+    if (run_.abandoned(read.index)) return done(read.index, Outcome{Outcome::Kind::Abandoned, 0, 0, {}});
+    const Job& job = run_.job(read.index);
+    const std::uint64_t bytes_in = read.bytes.size();
+    auto lines = reader_.convert_bytes(job.input, read.bytes);
+    if (!lines) return done(read.index, failed(failure_of(lines.error(), job), bytes_in));
+    return ConvertedLog{read.index, std::move(*lines), bytes_in};
+  }
+
+  Outcome write_output(const ConvertedLog& converted) {
+    if (run_.abandoned(converted.index)) return Outcome{Outcome::Kind::Abandoned, 0, 0, {}};
+    const Job& job = run_.job(converted.index);
+    const std::string_view bytes = encode_output(converted.lines);
+    if (auto written = writer_.write(job.output, bytes); !written) {
+      return failed(conversion_failure(written.error(), conv::FailurePaths{job.input, job.output}),
+                    converted.bytes_in);
+    }
+    return Outcome{Outcome::Kind::Converted, converted.bytes_in, bytes.size(), {}};
+  }
+
+  // The output, compressed when asked: written with one call.
+  std::string_view encode_output(const conv::Lines& lines) {
+    if (!settings_.gzip) return lines.text();
+    output_codec_.compress(lines.text(), compressed_);
+    return compressed_;
+  }
+
+  bool exists(const std::string& path) const {
+    struct stat status {};
+    return fs_.io->stat(path.c_str(), &status) == 0;
+  }
+
+  static Failure failure_of(const Error& error, const Job& job) {
+    return conversion_failure(error, conv::FailurePaths{job.input, job.output}, LogReader::format_of(job.input));
+  }
+
+  // Delivers the outcome of a log that goes no further.
+  std::nullopt_t done(std::size_t index, Outcome outcome) {
+    run_.deliver(index, std::move(outcome));
+    return std::nullopt;
+  }
+
+  Run& run_;
+  const RunSettings& settings_;
+  const FileSystem& fs_;
+  TemporarySlot slot_;
+  AtomicWriter writer_;
+  LogReader reader_;
+  GzipCodec output_codec_;
+  std::string compressed_;
+};
+
+void Run::work(std::size_t index) {
+  {
+    Worker worker(*this, index, seed_ + index * 0x9E3779B97F4A7C15u);
+    if (settings_.pipelined) {
+      worker.run_pipelined();
+    } else {
+      worker.run_in_turn();
+    }
+  }
+  const std::lock_guard lock(mutex_);
+  --active_;
+  wake_reporter();
+}
 
 }  // namespace
 

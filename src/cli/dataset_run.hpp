@@ -23,6 +23,8 @@ struct RunSettings {
   bool skip_existing = false;  // an existing output is complete: leave it, count the log skipped
   bool fail_fast = false;      // start no log after the first failure
   bool progress = false;       // keep a progress line updated
+  // Each worker reads, converts and writes in three threads: worth it when cores are spare.
+  bool pipelined = false;
   WriteSettings write;
 };
 

@@ -6,14 +6,22 @@
 namespace paifu::cli {
 
 expected<conv::Lines, Error> LogReader::convert(const std::string& path, const SystemCalls& sys) {
-  input_.clear();
-  if (auto read = read_file(sys, path, input_); !read) {
+  if (auto read_bytes = read(path, sys, input_); !read_bytes) {
     input_.clear();  // nothing counts as read
-    return unexpected(std::move(read.error()));
+    return unexpected(std::move(read_bytes.error()));
   }
-  if (format_of(path) == conv::LogFormat::Mjlog) return conv::convert_mjlog_bytes(input_, codec_, text_);
-  if (!is_gzip_name(path)) return conv::convert_log_bytes(input_);
-  if (auto inflated = codec_.decompress(input_, text_); !inflated) return unexpected(std::move(inflated.error()));
+  return convert_bytes(path, input_);
+}
+
+expected<void, Error> LogReader::read(const std::string& path, const SystemCalls& sys, std::string& bytes) {
+  bytes.clear();
+  return read_file(sys, path, bytes);
+}
+
+expected<conv::Lines, Error> LogReader::convert_bytes(const std::string& path, std::string& bytes) {
+  if (format_of(path) == conv::LogFormat::Mjlog) return conv::convert_mjlog_bytes(bytes, codec_, text_);
+  if (!is_gzip_name(path)) return conv::convert_log_bytes(bytes);
+  if (auto inflated = codec_.decompress(bytes, text_); !inflated) return unexpected(std::move(inflated.error()));
   return conv::convert_log_bytes(text_);
 }
 

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <string_view>
 #include <system_error>
+#include <thread>
 
 #include "paifu/base/path_text.hpp"
 #include "cli/command_line.hpp"
@@ -66,6 +67,7 @@ int convert_dataset(const cli::Command& command) {
 
   cli::RunSettings settings;
   settings.workers = command.jobs;
+  settings.pipelined = command.jobs < std::thread::hardware_concurrency();
   settings.gzip = command.gzip;
   settings.gzip_level = command.gzip_level;
   settings.skip_existing = command.skip_existing;
