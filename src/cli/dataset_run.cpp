@@ -212,9 +212,13 @@ struct ConvertedLog {
   std::uint64_t bytes_in;
 };
 
+// An input buffer larger than this is freed, not kept for the next log: real logs are tens of
+// kilobytes.
+constexpr std::size_t kReusedInputBytes = std::size_t{1} << 20;
+
 // Batches of a few dozen logs, a few megabytes at most in each queue.
-constexpr HandoffLimits kInputLimits{16, std::size_t{1} << 20, 64, std::size_t{4} << 20};
-constexpr HandoffLimits kOutputLimits{16, std::size_t{2} << 20, 64, std::size_t{8} << 20};
+constexpr HandoffLimits kInputLimits{64, std::size_t{1} << 20, 256, std::size_t{4} << 20};
+constexpr HandoffLimits kOutputLimits{64, std::size_t{4} << 20, 256, std::size_t{16} << 20};
 
 // One worker: reads a log, converts it and writes its output, with buffers and codecs reused
 // from log to log. When the machine has cores to spare the three steps run in threads of their
@@ -233,34 +237,56 @@ class Worker {
 
   // Each log through all three steps in turn, in this thread.
   void run_in_turn() {
+    std::string bytes;
     while (const auto index = run_.take_job([] {})) {
-      auto read = read_in_barrier(*index);
+      auto read = read_in_barrier(*index, std::move(bytes));
       if (!read) continue;
       auto converted = convert_in_barrier(*read);
+      if (read->bytes.capacity() <= kReusedInputBytes) bytes = std::move(read->bytes);
       if (converted) write_in_barrier(*converted);
     }
   }
 
-  // Reading, converting and writing in three threads, this one converting.
+  // Reading, converting and writing in three threads, this one converting. The buffers go back
+  // to the thread that made them: the input's to the reader, the lines to this thread.
   void run_pipelined() {
     Handoff<ReadLog> inputs(kInputLimits);
     Handoff<ConvertedLog> outputs(kOutputLimits);
+    ReturnBin<std::string> spent_inputs;
+    ReturnBin<conv::Lines> spent_lines;
     std::jthread reader([&] {
+      std::vector<std::string> spare;
       // Waiting for the window, the reader flushes: the log awaited may be one it has queued.
       while (const auto index = run_.take_job([&] { inputs.flush(); })) {
-        if (auto read = read_in_barrier(*index)) inputs.give(std::move(*read), read->bytes.size());
+        if (spare.empty()) spent_inputs.take_all(spare);
+        std::string bytes;
+        if (!spare.empty()) {
+          bytes = std::move(spare.back());
+          spare.pop_back();
+        }
+        if (auto read = read_in_barrier(*index, std::move(bytes))) {
+          const std::size_t size = read->bytes.size();
+          inputs.give(std::move(*read), size);
+        }
       }
       inputs.close();
     });
     std::jthread writer([&] {
-      while (auto converted = outputs.take([] {})) write_in_barrier(*converted);
+      while (auto converted = outputs.take([] {})) {
+        write_in_barrier(*converted);
+        spent_lines.put(std::move(converted->lines));
+      }
     });
+    std::vector<conv::Lines> lines_to_free;
     // Out of inputs for now, the converter flushes its outputs, so that none waits for long.
     while (auto read = inputs.take([&] { outputs.flush(); })) {
-      if (auto converted = convert_in_barrier(*read)) {
+      auto converted = convert_in_barrier(*read);
+      if (read->bytes.capacity() <= kReusedInputBytes) spent_inputs.put(std::move(read->bytes));
+      if (converted) {
         const std::size_t bytes = converted->lines.text().size();
         outputs.give(std::move(*converted), bytes);
       }
+      spent_lines.take_all(lines_to_free);
     }
     outputs.close();
   }
@@ -277,8 +303,8 @@ class Worker {
     }
   }
 
-  std::optional<ReadLog> read_in_barrier(std::size_t index) {
-    return in_barrier(index, [&] { return read_log(index); });
+  std::optional<ReadLog> read_in_barrier(std::size_t index, std::string buffer) {
+    return in_barrier(index, [&] { return read_log(index, std::move(buffer)); });
   }
 
   std::optional<ConvertedLog> convert_in_barrier(ReadLog& read) {
@@ -295,12 +321,13 @@ class Worker {
     run_.deliver(converted.index, std::move(outcome));
   }
 
-  // The log's bytes, or nothing when its outcome is known without converting it.
-  std::optional<ReadLog> read_log(std::size_t index) {
+  // The log's bytes (in `buffer`, for its room), or nothing when its outcome is known without
+  // converting it.
+  std::optional<ReadLog> read_log(std::size_t index, std::string buffer) {
     const Job& job = run_.job(index);
     if (job.failure) return done(index, failed(*job.failure));
     if (settings_.skip_existing && exists(job.output)) return done(index, Outcome{Outcome::Kind::Skipped, 0, 0, {}});
-    ReadLog read{index, {}};
+    ReadLog read{index, std::move(buffer)};
     if (auto bytes = LogReader::read(job.input, *fs_.io, read.bytes); !bytes) {
       return done(index, failed(failure_of(bytes.error(), job)));
     }

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace paifu::cli {
 
@@ -109,6 +110,29 @@ class Handoff {
   bool giver_waits_ = false;
   bool flushing_ = false;
   bool closed_ = false;
+};
+
+// Things sent back to the thread that made them, to be reused or freed there: freeing memory
+// that another thread allocated takes that thread's allocator lock, and at a log's pace the two
+// threads keep waiting on each other for it.
+template <class T>
+class ReturnBin {
+ public:
+  void put(T item) {
+    const std::lock_guard lock(mutex_);
+    items_.push_back(std::move(item));
+  }
+
+  // Replaces `into` with everything put since the last call (what `into` held is destroyed here).
+  void take_all(std::vector<T>& into) {
+    into.clear();
+    const std::lock_guard lock(mutex_);
+    std::swap(into, items_);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<T> items_;
 };
 
 }  // namespace paifu::cli
