@@ -197,7 +197,7 @@ constexpr SystemCalls kFakeInputCalls{
       status->st_size = fake_input->reported_size;
       return 0;
     },
-    nullptr, nullptr, nullptr, nullptr, [] { return true; }};
+    nullptr, nullptr, nullptr, nullptr, nullptr, [] { return true; }};
 
 class ConvertRead : public ::testing::Test {
  protected:

@@ -79,6 +79,7 @@ constexpr SystemCalls kFakeCalls{
     },
     [](int, struct stat*) { return -1; },
     [](const char*, struct stat*) { return errno = ENOENT, -1; },  // every file is new
+    [](const char*, struct stat*) { return errno = ENOENT, -1; },
     [](const char* from, const char* to) {
       fake->renamed.push_back(std::string(from) + ">" + to);
       return 0;

@@ -48,7 +48,7 @@ EntryKind kind_of(const std::string& path, const dirent& entry, const FileSystem
   unsigned char type = entry.d_type;
   struct stat status {};
   if (type == DT_UNKNOWN) {                                            // not every file system tells
-    if (fs.lstat(path.c_str(), &status) != 0) return EntryKind::File;  // gone: its read reports it
+    if (fs.io->lstat(path.c_str(), &status) != 0) return EntryKind::File;  // gone: its read reports it
     type = S_ISLNK(status.st_mode)   ? DT_LNK
            : S_ISDIR(status.st_mode) ? DT_DIR
            : S_ISREG(status.st_mode) ? DT_REG

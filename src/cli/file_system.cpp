@@ -9,7 +9,6 @@ namespace paifu::cli {
 namespace {
 
 int real_mkdir(const char* path, mode_t mode) { return ::mkdir(path, mode); }
-int real_lstat(const char* path, struct stat* status) { return ::lstat(path, status); }
 
 }  // namespace
 
@@ -17,7 +16,6 @@ const FileSystem& real_file_system() {
   static const FileSystem calls{&real_system_calls(),
                                 ::fsync,
                                 real_mkdir,
-                                real_lstat,
                                 ::opendir,
                                 ::readdir,
                                 ::closedir};

@@ -10,10 +10,9 @@
 namespace paifu::cli {
 
 struct FileSystem {
-  const SystemCalls* io;  // open, close, read, writev, fstat, stat, rename, unlink
+  const SystemCalls* io;  // open, close, read, writev, fstat, stat, lstat, rename, unlink
   int (*fsync)(int fd);
   int (*mkdir)(const char* path, mode_t mode);
-  int (*lstat)(const char* path, struct stat* status);
   DIR* (*opendir)(const char* path);
   dirent* (*readdir)(DIR* dir);
   int (*closedir)(DIR* dir);

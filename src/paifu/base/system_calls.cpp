@@ -10,13 +10,14 @@ namespace {
 
 int real_open(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
 int real_stat(const char* path, struct stat* status) { return ::stat(path, status); }
+int real_lstat(const char* path, struct stat* status) { return ::lstat(path, status); }
 bool always_resume() { return true; }
 
 }  // namespace
 
 const SystemCalls& real_system_calls() {
-  static const SystemCalls calls{real_open, ::close,  ::read,   ::writev,   ::fstat,
-                                 real_stat, ::rename, ::unlink, ::realpath, always_resume};
+  static const SystemCalls calls{real_open, ::close,  ::read,   ::writev,   ::fstat,        real_stat,
+                                 real_lstat, ::rename, ::unlink, ::realpath, always_resume};
   return calls;
 }
 

@@ -16,6 +16,7 @@ struct SystemCalls {
   ssize_t (*writev)(int fd, const iovec* parts, int count);
   int (*fstat)(int fd, struct stat* status);
   int (*stat)(const char* path, struct stat* status);
+  int (*lstat)(const char* path, struct stat* status);
   int (*rename)(const char* from, const char* to);
   int (*unlink)(const char* path);
   char* (*realpath)(const char* path, char* resolved);
