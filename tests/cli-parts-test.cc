@@ -405,6 +405,13 @@ TEST(DatasetRun, FaultsAndFailFast) {
     EXPECT_EQ(stopped.tally.failed, 1u);
     EXPECT_TRUE(fs::exists(dir / "first.mjson"));
     EXPECT_FALSE(fs::exists(dir / "later0"));
+
+    // Failures known at once fill the window of jobs ahead of the first log, which waits in a
+    // batch not yet full: the run must still end.
+    std::vector<Job> mostly_failed = {{log, (dir / "only.mjson").string(), {}}};
+    mostly_failed.resize(5000, Job{"in/x.json", "out/x.mjson", Failure{"OSError", "unreadable"}});
+    settings.fail_fast = false;
+    EXPECT_EQ(run_dataset(mostly_failed, settings, [](std::string_view) {}, fs).tally.converted, 1u);
   }
 }
 
