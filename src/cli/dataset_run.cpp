@@ -266,7 +266,7 @@ class Worker {
         }
         if (auto read = read_in_barrier(*index, std::move(bytes))) {
           const std::size_t size = read->bytes.size();
-          inputs.give(std::move(*read), size);
+          hand_on(inputs, std::move(*read), size);
         }
       }
       inputs.close();
@@ -284,7 +284,7 @@ class Worker {
       if (read->bytes.capacity() <= kReusedInputBytes) spent_inputs.put(std::move(read->bytes));
       if (converted) {
         const std::size_t bytes = converted->lines.text().size();
-        outputs.give(std::move(*converted), bytes);
+        hand_on(outputs, std::move(*converted), bytes);
       }
       spent_lines.take_all(lines_to_free);
     }
@@ -292,6 +292,17 @@ class Worker {
   }
 
  private:
+  // A fault handing a log on to the next step (out of memory, say) fails that log alone.
+  template <class Log>
+  void hand_on(Handoff<Log>& next, Log log, std::size_t bytes) {
+    const std::size_t index = log.index;
+    try {
+      next.give(std::move(log), bytes);
+    } catch (...) {
+      run_.deliver(index, failed(current_fault_failure()));
+    }
+  }
+
   // Runs one step of log `index`; a fault fails the log (and the step gives nothing on).
   template <class Step>
   auto in_barrier(std::size_t index, Step step) -> decltype(step()) {

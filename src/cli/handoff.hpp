@@ -118,9 +118,13 @@ class Handoff {
 template <class T>
 class ReturnBin {
  public:
-  void put(T item) {
-    const std::lock_guard lock(mutex_);
-    items_.push_back(std::move(item));
+  void put(T item) noexcept {
+    try {
+      const std::lock_guard lock(mutex_);
+      items_.push_back(std::move(item));
+    } catch (...) {
+      // No memory to keep it: it is freed here instead.
+    }
   }
 
   // Replaces `into` with everything put since the last call (what `into` held is destroyed here).
