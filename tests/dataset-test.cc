@@ -364,10 +364,13 @@ TEST(Command, AnInterruptedRunLeavesOnlyCompleteOutputs) {
     // It must still be running when the signal comes, also on a loaded machine.
     std::map<std::string, std::string> expected_by_log;
     for (const auto& log : logs) expected_by_log[log.stem().string()] = expected_mjai(log);
+    // Linked to one copy in the same directory: the sources may lie on another file system.
+    fs::create_directories(dir / "logs");
+    for (const auto& log : logs) fs::copy_file(log, dir / "logs" / log.filename());
     for (std::size_t copy = 0; copy < kCopies; ++copy) {
       const fs::path folder = dir / "in" / std::to_string(copy);
       fs::create_directories(folder);
-      for (const auto& log : logs) fs::create_hard_link(log, folder / log.filename());
+      for (const auto& log : logs) fs::create_hard_link(dir / "logs" / log.filename(), folder / log.filename());
     }
     const pid_t pid = testing::spawn_paifu({(dir / "in").string(), "-o", (dir / "out").string(), "-j", "2"},
                                            dir / "stdout", dir / "stderr");
