@@ -80,7 +80,8 @@ void describe(CLI::App& app, Command& command) {
                          "[OUTPUT], as above"))
       ->type_name("OUTDIR");
   app.add_option("-j,--jobs", command.jobs,
-                 wrapped("Worker threads, each converting whole files; default: one per core (1 to 1024)"))
+                 wrapped("Workers, each converting whole files (with cores to spare, each reads, converts and "
+                         "writes in three threads); default: one per core (1 to 1024)"))
       ->type_name("N")
       ->check(CLI::Range(std::size_t{1}, std::size_t{1024}).description(""));
   app.add_flag("--gzip", command.gzip, wrapped("Write gzip-compressed mjai files (*.mjson.gz)"));
