@@ -216,9 +216,9 @@ struct ConvertedLog {
 // kilobytes.
 constexpr std::size_t kReusedInputBytes = std::size_t{1} << 20;
 
-// Batches of a few dozen logs, a few megabytes at most in each queue.
-constexpr HandoffLimits kInputLimits{64, std::size_t{1} << 20, 256, std::size_t{4} << 20};
-constexpr HandoffLimits kOutputLimits{64, std::size_t{4} << 20, 256, std::size_t{16} << 20};
+// Batches of 64 logs (or a few megabytes), two batches at most in each queue.
+constexpr HandoffLimits kInputLimits{64, std::size_t{1} << 20, 128, std::size_t{2} << 20};
+constexpr HandoffLimits kOutputLimits{64, std::size_t{4} << 20, 128, std::size_t{8} << 20};
 
 // One worker: reads a log, converts it and writes its output, with buffers and codecs reused
 // from log to log. When the machine has cores to spare the three steps run in threads of their
