@@ -66,7 +66,11 @@ Target regular_target(const std::string& path, const SystemCalls& sys) {
   struct stat status {};
   // A regular file that is no link is the target as named: the temporary made beside it lies in
   // its directory whatever links lead there, so the path needs no resolving.
-  if (sys.lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode)) return {path, true};
+  if (sys.lstat(path.c_str(), &status) == 0) {
+    if (S_ISREG(status.st_mode)) return {path, true};
+  } else if (errno == ENOENT) {
+    return {path, false};  // nothing of that name: stat could say no more
+  }
   if (sys.stat(path.c_str(), &status) != 0) return {errno == ENOENT ? path : std::string(), false};
   if (!S_ISREG(status.st_mode)) return {};
   const std::unique_ptr<char, decltype(&::free)> resolved(sys.realpath(path.c_str(), nullptr), ::free);
