@@ -91,10 +91,7 @@ class Run {
   void deliver(std::size_t index, Outcome outcome) {
     const std::lock_guard lock(mutex_);
     const bool failure = outcome.kind == Outcome::Kind::Failed;
-    if (failure && settings_.fail_fast) {
-      stopped_ = true;
-      first_failure_ = std::min<std::size_t>(first_failure_, index);
-    }
+    if (failure && settings_.fail_fast) first_failure_ = std::min<std::size_t>(first_failure_, index);
     done_.emplace(index, std::move(outcome));
     // Waking the reporter for every log would cost more than some conversions.
     if (failure || done_.size() >= window() / 2) wake_reporter();
@@ -105,7 +102,8 @@ class Run {
   bool abandoned(std::size_t index) const { return index > first_failure_.load(std::memory_order_relaxed); }
 
  private:
-  bool stopping() const { return stopped_ || stop_signal() != 0; }
+  bool stopped_for_failure() const { return first_failure_ != kNoFailure; }
+  bool stopping() const { return stopped_for_failure() || stop_signal() != 0; }
   bool window_full() const { return !stopping() && next_ < jobs_.size() && next_ >= reported_ + window(); }
 
   void work(std::size_t index);
@@ -194,8 +192,9 @@ class Run {
   std::size_t next_ = 0;      // the next job to take
   std::size_t reported_ = 0;  // jobs before this one are reported
   std::size_t active_ = 0;    // workers still running
-  bool stopped_ = false;  // a failure ended a fail-fast run
-  std::atomic<std::size_t> first_failure_ = SIZE_MAX;  // of a fail-fast run; set under the lock
+  static constexpr std::size_t kNoFailure = SIZE_MAX;
+  // The first job that failed in a fail-fast run, which then stops; set under the lock.
+  std::atomic<std::size_t> first_failure_ = kNoFailure;
   std::map<std::size_t, Outcome> done_;
 };
 
@@ -212,9 +211,8 @@ struct ConvertedLog {
   std::uint64_t bytes_in;
 };
 
-// An input buffer larger than this is freed, not kept for the next log: real logs are tens of
-// kilobytes.
-constexpr std::size_t kReusedInputBytes = std::size_t{1} << 20;
+// An input buffer is kept for the next log unless it grew beyond real logs (tens of kilobytes).
+bool worth_reusing(const std::string& buffer) { return buffer.capacity() <= std::size_t{1} << 20; }
 
 // Batches of 64 logs (or a few megabytes), two batches at most in each queue.
 constexpr HandoffLimits kInputLimits{64, std::size_t{1} << 20, 128, std::size_t{2} << 20};
@@ -242,7 +240,7 @@ class Worker {
       auto read = read_in_barrier(*index, std::move(bytes));
       if (!read) continue;
       auto converted = convert_in_barrier(*read);
-      if (read->bytes.capacity() <= kReusedInputBytes) bytes = std::move(read->bytes);
+      if (worth_reusing(read->bytes)) bytes = std::move(read->bytes);
       if (converted) write_in_barrier(*converted);
     }
   }
@@ -281,7 +279,7 @@ class Worker {
     // Out of inputs for now, the converter flushes its outputs, so that none waits for long.
     while (auto read = inputs.take([&] { outputs.flush(); })) {
       auto converted = convert_in_barrier(*read);
-      if (read->bytes.capacity() <= kReusedInputBytes) spent_inputs.put(std::move(read->bytes));
+      if (worth_reusing(read->bytes)) spent_inputs.put(std::move(read->bytes));
       if (converted) {
         const std::size_t bytes = converted->lines.text().size();
         hand_on(outputs, std::move(*converted), bytes);
@@ -292,18 +290,8 @@ class Worker {
   }
 
  private:
-  // A fault handing a log on to the next step (out of memory, say) fails that log alone.
-  template <class Log>
-  void hand_on(Handoff<Log>& next, Log log, std::size_t bytes) {
-    const std::size_t index = log.index;
-    try {
-      next.give(std::move(log), bytes);
-    } catch (...) {
-      run_.deliver(index, failed(current_fault_failure()));
-    }
-  }
-
-  // Runs one step of log `index`; a fault fails the log (and the step gives nothing on).
+  // Runs one step of log `index`, which gives what goes on to the next step or nothing; a fault
+  // fails the log alone (and nothing goes on).
   template <class Step>
   auto in_barrier(std::size_t index, Step step) -> decltype(step()) {
     try {
@@ -312,6 +300,16 @@ class Worker {
       run_.deliver(index, failed(current_fault_failure()));
       return std::nullopt;
     }
+  }
+
+  // Handing a log on to the next step can fail too (out of memory, say).
+  template <class Log>
+  void hand_on(Handoff<Log>& next, Log log, std::size_t bytes) {
+    const std::size_t index = log.index;
+    in_barrier(index, [&] {
+      next.give(std::move(log), bytes);
+      return std::optional<bool>();
+    });
   }
 
   std::optional<ReadLog> read_in_barrier(std::size_t index, std::string buffer) {
@@ -323,13 +321,7 @@ class Worker {
   }
 
   void write_in_barrier(const ConvertedLog& converted) {
-    Outcome outcome;
-    try {
-      outcome = write_output(converted);
-    } catch (...) {
-      outcome = failed(current_fault_failure());
-    }
-    run_.deliver(converted.index, std::move(outcome));
+    in_barrier(converted.index, [&] { return done(converted.index, write_output(converted)); });
   }
 
   // The log's bytes (in `buffer`, for its room), or nothing when its outcome is known without

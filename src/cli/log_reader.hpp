@@ -28,9 +28,6 @@ class LogReader {
   // The format a log is read in, by its name: an mjlog (*.mjlog, *.xml, with or without ".gz"),
   // else the tenhou.net/6 JSON.
   static conv::LogFormat format_of(std::string_view path);
-  // The bytes the last convert read from the file, compressed or not.
-  std::uint64_t bytes_read() const { return input_.size(); }
-  GzipCodec& codec() { return codec_; }
 
  private:
   GzipCodec codec_;
