@@ -15,10 +15,6 @@
 namespace paifu::conv {
 namespace {
 
-expected<tenhou::RawLog, Error> parse(std::string_view text) {
-  return tenhou::parse_raw_log(text);
-}
-
 // Bytes that are not UTF-8 fail as such, before any reader's verdict. The quick reader's parser
 // checks UTF-8 as it reads (outside strings only ASCII is valid JSON, and strings are read as
 // they stand), so a text it reads needs no check of its own.
@@ -38,7 +34,7 @@ expected<Lines, Error> convert_parsed(tenhou::RawLog&& raw) {
 }  // namespace
 
 expected<Lines, Error> convert_log_text(std::string_view text) {
-  auto raw = parse(text);
+  auto raw = tenhou::parse_raw_log(text);
   if (!raw) return unexpected(std::move(raw.error()));
   return convert_parsed(std::move(*raw));
 }
