@@ -18,6 +18,7 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#include <immintrin.h>
 #include <tmmintrin.h>
 #endif
 
@@ -223,11 +224,11 @@ void copy_kept(const char* data, std::uint64_t kept, char*& out) {
   for (; kept != 0; kept &= kept - 1) *out++ = data[__builtin_ctzll(kept)];
 }
 
-// 64 bytes without a backslash at once (escapes are left to the byte-wise copy). Runs of
-// whitespace outside strings are dropped; a run that stands after a token is followed through by
-// an addition, whose carry lands on the byte after the run: the copy would join the two tokens
-// when that byte begins one.
-void compact_block(const char* data, const BlockMasks& masks, CompactState& state, char*& out) {
+// Which bytes of a block without a backslash a copy keeps (escapes are left to the byte-wise
+// copy). Runs of whitespace outside strings are dropped; a run that stands after a token is
+// followed through by an addition, whose carry lands on the byte after the run: the copy would
+// join the two tokens when that byte begins one.
+[[gnu::always_inline]] inline std::uint64_t kept_bytes(const BlockMasks& masks, CompactState& state) {
   const std::uint64_t strings = prefix_xor(masks.quotes) ^ (state.in_string ? ~std::uint64_t{0} : 0);
   const std::uint64_t spaces = masks.spaces & ~strings;
   const std::uint64_t atoms = ~spaces & ~(masks.structurals & ~strings);
@@ -239,7 +240,58 @@ void compact_block(const char* data, const BlockMasks& masks, CompactState& stat
   state.space_after_atom = carried;
   state.last_was_atom = (atoms >> 63) != 0;
   state.in_string = (strings >> 63) != 0;
-  copy_kept(data, ~spaces, out);
+  return ~spaces;
+}
+
+void compact_block(const char* data, const BlockMasks& masks, CompactState& state, char*& out) {
+  copy_kept(data, kept_bytes(masks, state), out);
+}
+
+// The blocks of 64 bytes that fit in `text`, with AVX-512: one compare per kind of byte, and the
+// kept bytes packed by one compress. Each store writes 64 bytes, past what it keeps: the copy's
+// buffer has room. Returns where the blocks end.
+#define PAIFU_COMPRESS __attribute__((target("avx512f,avx512bw,avx512vbmi2,popcnt")))
+PAIFU_COMPRESS inline std::uint64_t equal(__m512i bytes, char c) {
+  return _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(c));
+}
+
+PAIFU_COMPRESS std::size_t compact_blocks_compressed(std::string_view text, CompactState& state, char*& out) {
+  // Locals, which the stores through the copy's pointer cannot alias.
+  CompactState here = state;
+  char* to = out;
+  std::size_t at = 0;
+  for (; at + 64 <= text.size(); at += 64) {
+    const char* block = text.data() + at;
+    const __m512i bytes = _mm512_loadu_si512(block);
+    if (here.escaped || equal(bytes, '\\') != 0) {
+      // Through copies, so that `here` and `to` stay in registers.
+      CompactState bytewise = here;
+      char* bytewise_to = to;
+      for (std::size_t i = 0; i < 64; ++i) compact_byte(block[i], bytewise, bytewise_to);
+      here = bytewise;
+      to = bytewise_to;
+      continue;
+    }
+    // "[" and "{", "]" and "}" differ only in the bit 0x20.
+    const __m512i folded = _mm512_or_si512(bytes, _mm512_set1_epi8(0x20));
+    BlockMasks masks;
+    masks.quotes = equal(bytes, '"');
+    masks.spaces = equal(bytes, ' ') | equal(bytes, '\n') | equal(bytes, '\r') | equal(bytes, '\t');
+    masks.structurals = equal(folded, '{') | equal(folded, '}') | equal(bytes, ',') | equal(bytes, ':');
+    const std::uint64_t kept = kept_bytes(masks, here);
+    _mm512_storeu_si512(to, _mm512_maskz_compress_epi8(kept, bytes));
+    to += __builtin_popcountll(kept);
+  }
+  state = here;
+  out = to;
+  return at;
+}
+#undef PAIFU_COMPRESS
+
+bool has_compress() {
+  static const bool supported = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                                __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("popcnt");
+  return supported;
 }
 #endif
 
@@ -258,6 +310,7 @@ class CompactCopy {
     std::size_t at = 0;
 #if defined(__SSE2__)
     constexpr std::size_t kBlock = 64;
+    if (has_compress()) at = compact_blocks_compressed(text, state, out);
     for (; at + kBlock <= text.size(); at += kBlock) {
       const char* block = text.data() + at;
       const BlockMasks masks = block_masks(block);
