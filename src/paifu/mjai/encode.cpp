@@ -13,6 +13,7 @@
 #include <cstring>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <span>
 #include <type_traits>
@@ -344,27 +345,49 @@ constexpr std::size_t kind_index() {
   }
 }
 
-// Writes `{"type":...}` of one event, and the line feed when `line_feed` is set, into room made
-// for it at the end of `out`. False, with `out` as it was, when a tile has no text.
+// Writes `{"type":...}` of one event, and the line feed when `line_feed` is set, at `text`,
+// which has room for the event's bound, the line feed and the writer's overhang. Its size, or
+// nothing when a tile has no text.
+template <typename Kind, typename Fields>
+std::optional<std::size_t> write_event_at(char* text, bool line_feed, Fields fields) {
+  Writer writer(text);
+  writer.raw(kOpenings[kind_index<Kind>()]);
+  if (!fields(FieldWriter{writer})) return std::nullopt;
+  writer.raw('}');
+  if (line_feed) writer.raw('\n');
+  return static_cast<std::size_t>(writer.position() - text);
+}
+
+bool outgrew(std::size_t size, std::size_t room, bool line_feed) { return size > room + (line_feed ? 1 : 0); }
+[[noreturn]] void outgrown_fault() { internal_fault("an event outgrew the room reserved for its kind"); }
+
+constexpr std::size_t room_with_overhang(std::size_t room) { return room + 1 + kOverhang; }
+
+// The same at the end of `out`; false, with `out` as it was, when a tile has no text.
 template <typename Kind, typename Fields>
 bool write_event(std::string& out, std::size_t room, bool line_feed, Fields fields) {
   const std::size_t start = out.size();
-  bool written = false;
+  std::optional<std::size_t> written;
+  // A fault is raised outside the resize: an exception may not leave its callback.
   bool outgrown = false;
-  out.resize_and_overwrite(start + room + 1 + kOverhang, [&](char* text, std::size_t) {
-    Writer writer(text + start);
-    writer.raw(kOpenings[kind_index<Kind>()]);
-    written = fields(FieldWriter{writer});
-    if (!written) return start;  // a partial text is dropped
-    writer.raw('}');
-    if (line_feed) writer.raw('\n');
-    const auto size = static_cast<std::size_t>(writer.position() - text);
-    outgrown = size > start + room + (line_feed ? 1 : 0);
-    return outgrown ? start : size;
+  out.resize_and_overwrite(start + room_with_overhang(room), [&](char* text, std::size_t) {
+    written = write_event_at<Kind>(text + start, line_feed, fields);
+    outgrown = written && outgrew(*written, room, line_feed);
+    return outgrown ? start : start + written.value_or(0);
   });
-  // Checked outside the resize: an exception may not leave its callback.
-  if (outgrown) internal_fault("an event outgrew the room reserved for its kind");
-  return written;
+  if (outgrown) outgrown_fault();
+  return written.has_value();
+}
+
+// The same as a line of `lines`.
+template <typename Kind, typename Fields>
+bool write_line(Lines& lines, std::size_t room, Fields fields) {
+  const std::optional<std::size_t> written =
+      write_event_at<Kind>(lines.room(room_with_overhang(room)), true, fields);
+  if (!written) return false;
+  if (outgrew(*written, room, true)) outgrown_fault();
+  lines.line_written(*written);
+  return true;
 }
 
 template <typename Kind>
@@ -412,9 +435,7 @@ expected<void, Error> encode_event(const Event& event, std::string& out) {
 
 template <typename Kind>
 bool append_line(const Kind& event, Lines& lines) {
-  if (!write_kind(event, lines.buffer(), true)) return false;
-  lines.line_written();
-  return true;
+  return write_line<Kind>(lines, MaxSize{}(event), [&](FieldWriter fields) { return fields(event); });
 }
 
 bool append_line(const Event& event, Lines& lines) {
@@ -425,12 +446,8 @@ bool append_line(const Event& event, Lines& lines) {
 bool append_hora_line(Seat actor, Seat target, const ScoreList& deltas, std::span<const Tile> ura_markers,
                       Lines& lines) {
   const std::size_t room = MaxSize::kFixed + 6 * ura_markers.size();
-  if (!write_event<Hora>(lines.buffer(), room, true,
-                         [&](FieldWriter fields) { return fields.hora(actor, target, &deltas, &ura_markers); })) {
-    return false;
-  }
-  lines.line_written();
-  return true;
+  return write_line<Hora>(lines, room,
+                          [&](FieldWriter fields) { return fields.hora(actor, target, &deltas, &ura_markers); });
 }
 
 // Every kind a line may be made of.

@@ -4,10 +4,12 @@
 #pragma once
 
 #include <algorithm>
+#include <utility>
 #include <array>
 #include <cstring>
 #include <cstddef>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,9 +48,21 @@ class Lines {
   // From separate strings, none holding a line feed.
   explicit Lines(const std::vector<std::string>& lines) {
     for (const std::string& line : lines) {
-      text_ += line;
-      end_line();
+      char* out = room(line.size() + 1);
+      std::memcpy(out, line.data(), line.size());
+      out[line.size()] = '\n';
+      line_written(line.size() + 1);
     }
+  }
+  Lines(Lines&&) noexcept = default;
+  Lines& operator=(Lines&&) noexcept = default;
+  Lines(const Lines& other) : ends_(other.ends_) {
+    std::memcpy(room(other.size_), other.data_.get(), other.size_);
+    size_ = other.size_;
+  }
+  Lines& operator=(const Lines& other) {
+    if (this != &other) *this = Lines(other);
+    return *this;
   }
 
   std::size_t size() const { return ends_.size(); }
@@ -56,61 +70,72 @@ class Lines {
   // Line `i`, without its line feed.
   std::string_view operator[](std::size_t i) const {
     const std::size_t start = i == 0 ? 0 : ends_[i - 1];
-    return std::string_view(text_).substr(start, ends_[i] - 1 - start);
+    return text().substr(start, ends_[i] - 1 - start);
   }
   iterator begin() const { return {this, 0}; }
   iterator end() const { return {this, size()}; }
   // Every line, each followed by "\n".
-  std::string_view text() const { return text_; }
+  std::string_view text() const { return {data_.get(), size_}; }
   std::vector<std::string> strings() const { return {begin(), end()}; }
 
-  // Building: the caller appends one line's text to `buffer()`, then ends the line.
-  std::string& buffer() { return text_; }
-  void end_line() {
-    text_ += '\n';
-    ends_.push_back(text_.size());
+  // Building: the caller writes one line's text and its line feed into `room`, then says how
+  // many bytes it wrote. A plain buffer rather than a string: a string keeps a terminating null
+  // and its own size, one more store and one more reload for every line.
+  char* room(std::size_t bytes) {
+    if (capacity_ - size_ < bytes) grow(bytes);
+    return data_.get() + size_;
+  }
+  void line_written(std::size_t bytes) {
+    size_ += bytes;
+    ends_.push_back(size_);
   }
   // Appends the first `size` bytes of `text` as a whole line: they end with its line feed.
   // All of `text` is copied, in one fixed-size piece, and the rest cut off again.
   template <std::size_t N>
   void append_line(const std::array<char, N>& text, std::size_t size) {
-    const std::size_t start = text_.size();
-    text_.resize_and_overwrite(start + N, [&](char* out, std::size_t) {
-      std::memcpy(out + start, text.data(), N);
-      return start + size;
-    });
-    ends_.push_back(text_.size());
+    std::memcpy(room(N), text.data(), N);
+    line_written(size);
   }
-  // Ends a line whose text and line feed the caller has appended to `buffer()`.
-  void line_written() { ends_.push_back(text_.size()); }
-  // Drops the partial text after the last whole line.
-  void drop_partial_line() { text_.resize(ends_.empty() ? 0 : ends_.back()); }
   // Keeps the first `count` lines only.
   void truncate(std::size_t count) {
     if (count >= ends_.size()) return;
     ends_.resize(count);
-    drop_partial_line();
+    size_ = ends_.empty() ? 0 : ends_.back();
   }
   // Puts a line before all the others (rare: it moves the whole buffer).
   void prepend_line(std::string_view line) {
     const std::size_t size = line.size() + 1;
-    text_.insert(0, size, '\n');
-    text_.replace(0, line.size(), line);
+    room(size);
+    std::memmove(data_.get() + size, data_.get(), size_);
+    std::memcpy(data_.get(), line.data(), line.size());
+    data_[line.size()] = '\n';
+    size_ += size;
     for (std::size_t& end : ends_) end += size;
     ends_.insert(ends_.begin(), size);
   }
   void reserve(std::size_t lines, std::size_t bytes) {
     ends_.reserve(lines);
-    text_.reserve(bytes);
+    if (capacity_ < bytes) grow(bytes - size_);
   }
 
-  friend bool operator==(const Lines& a, const Lines& b) { return a.text_ == b.text_; }
+  friend bool operator==(const Lines& a, const Lines& b) { return a.text() == b.text(); }
   friend bool operator==(const Lines& lines, const std::vector<std::string>& strings) {
     return lines.size() == strings.size() && std::equal(lines.begin(), lines.end(), strings.begin());
   }
 
  private:
-  std::string text_;
+  // Room for `bytes` more, at least doubling, so that appending stays linear.
+  void grow(std::size_t bytes) {
+    const std::size_t capacity = std::max(size_ + bytes, 2 * capacity_);
+    auto data = std::make_unique_for_overwrite<char[]>(capacity);
+    if (size_ != 0) std::memcpy(data.get(), data_.get(), size_);
+    data_ = std::move(data);
+    capacity_ = capacity;
+  }
+
+  std::unique_ptr<char[]> data_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
   std::vector<std::size_t> ends_;  // just past each line's line feed
 };
 
