@@ -122,16 +122,23 @@ class Writer {
     return true;
   }
 
+  // Through a local position: each byte stored through the member would make the next step
+  // reload it (a char store may alias anything), a chain of stores and loads across the list.
   template <typename Tiles>
   [[nodiscard]] bool tiles(const Tiles& list) {
-    raw('[');
+    char* p = p_;
+    *p++ = '[';
     bool first = true;
     for (const Tile t : list) {
-      if (!first) raw(',');
+      if (t.index >= kTileSlots.size()) return false;
+      if (!first) *p++ = ',';
       first = false;
-      if (!tile(t)) return false;
+      const QuotedTile& slot = kTileSlots[t.index];
+      std::memcpy(p, slot.text.data(), slot.text.size());
+      p += slot.size;
     }
-    raw(']');
+    *p++ = ']';
+    p_ = p;
     return true;
   }
 
