@@ -398,24 +398,42 @@ bool write_line(Lines& lines, std::size_t room, Fields fields) {
 }
 
 template <typename Kind>
-FixedLine compose(const Kind& event) {
+std::string compose(const Kind& event) {
   std::string text;
   (void)write_event<Kind>(text, MaxSize::kFixed, true, [&](FieldWriter fields) { return fields(event); });
-  FixedLine line{};
-  if (text.size() >= line.text.size()) internal_fault("a composed line outgrew its slot");
-  std::memcpy(line.text.data(), text.data(), text.size());
-  line.text.back() = static_cast<char>(text.size());
-  return line;
+  return text;
+}
+
+// A piece of a composed line, checked against the one kept where one is: every line of an actor
+// shares its head, and every line of a tile its tail, whichever the actor.
+template <std::size_t N>
+void keep_piece(std::string_view piece, std::array<char, N>& kept, bool kept_already) {
+  if (kept_already && piece != std::string_view(kept.data(), piece.size())) {
+    internal_fault("composed lines differ where they should share a piece");
+  }
+  std::memcpy(kept.data(), piece.data(), piece.size());
+}
+
+void split(const std::string& line, LinePieces::Head& head, bool head_kept, LinePieces::Tail& tail, bool tail_kept) {
+  constexpr std::size_t kHead = LinePieces::kHeadSize;
+  if (line.size() <= kHead || line.size() - kHead >= tail.size()) internal_fault("a composed line outgrew its pieces");
+  const std::string_view text(line);
+  keep_piece(text.substr(0, kHead), head, head_kept);
+  keep_piece(text.substr(kHead), tail, tail_kept);
+  tail.back() = static_cast<char>(line.size() - kHead);
 }
 
 }  // namespace
 
-FixedLines::FixedLines() {
+FixedLines::FixedLines() : tsumo_heads_{}, dahai_heads_{}, tsumo_tails_{}, dahai_tails_{} {
   for (Seat seat = 0; seat < 4; ++seat) {
     for (std::uint8_t index = 0; index < kTileCount; ++index) {
-      tsumo_[seat][index] = compose(Tsumo{seat, Tile{index}});
-      dahai_[seat][index][0] = compose(Dahai{seat, Tile{index}, false});
-      dahai_[seat][index][1] = compose(Dahai{seat, Tile{index}, true});
+      const bool head_kept = index != 0;
+      const bool tail_kept = seat != 0;
+      split(compose(Tsumo{seat, Tile{index}}), tsumo_heads_[seat], head_kept, tsumo_tails_[index], tail_kept);
+      split(compose(Dahai{seat, Tile{index}, false}), dahai_heads_[seat], head_kept, dahai_tails_[index][0],
+            tail_kept);
+      split(compose(Dahai{seat, Tile{index}, true}), dahai_heads_[seat], true, dahai_tails_[index][1], tail_kept);
     }
   }
 }

@@ -89,12 +89,14 @@ class Lines {
     size_ += bytes;
     ends_.push_back(size_);
   }
-  // Appends the first `size` bytes of `text` as a whole line: they end with its line feed.
-  // All of `text` is copied, in one fixed-size piece, and the rest cut off again.
-  template <std::size_t N>
-  void append_line(const std::array<char, N>& text, std::size_t size) {
-    std::memcpy(room(N), text.data(), N);
-    line_written(size);
+  // Appends a whole line made of `head` and the first `tail_size` bytes of `tail`, which end with
+  // its line feed. Both are copied whole, in fixed-size pieces, and the rest cut off again.
+  template <std::size_t N, std::size_t M>
+  void append_line(const std::array<char, N>& head, const std::array<char, M>& tail, std::size_t tail_size) {
+    char* out = room(N + M);
+    std::memcpy(out, head.data(), N);
+    std::memcpy(out + N, tail.data(), M);
+    line_written(N + tail_size);
   }
   // Keeps the first `count` lines only.
   void truncate(std::size_t count) {
