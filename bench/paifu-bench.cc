@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "paifu/conv/convert.hpp"
+#include "paifu/conv/game_log.hpp"
+#include "paifu/conv/kyoku.hpp"
 #include "paifu/tenhou/raw_log.hpp"
 #include "test_files.hpp"
 
@@ -129,6 +131,48 @@ void BM_LineBuffersOnly(benchmark::State& state) {
   });
 }
 
+// The prepared kyoku of every real log, for the stages after reading.
+const std::vector<paifu::conv::PreparedKyoku>& prepared_kyokus() {
+  static const std::vector<paifu::conv::PreparedKyoku> kyokus = [] {
+    std::vector<paifu::conv::PreparedKyoku> result;
+    for (const auto& text : corpus()) {
+      auto game = paifu::conv::prepare_game_log(paifu::tenhou::parse_raw_log(text).value()).value();
+      for (auto& kyoku : game.kyokus) result.push_back(std::move(kyoku));
+    }
+    return result;
+  }();
+  return kyokus;
+}
+
+// Two stages of the conversion alone, over every kyoku of the real logs: decoding the seats'
+// lists, and the replay that encodes their lines.
+void BM_SeatActions(benchmark::State& state) {
+  paifu::conv::SeatActions seats;
+  for (auto _ : state) {
+    for (const auto& kyoku : prepared_kyokus()) {
+      if (!paifu::conv::build_seat_actions(kyoku, seats)) state.SkipWithError("a real kyoku failed");
+    }
+  }
+}
+
+void BM_Replay(benchmark::State& state) {
+  std::vector<paifu::conv::SeatActions> seats(prepared_kyokus().size());
+  for (std::size_t i = 0; i < seats.size(); ++i) (void)paifu::conv::build_seat_actions(prepared_kyokus()[i], seats[i]);
+  paifu::conv::ReplayChoices choices;
+  paifu::mjai::Lines lines;  // kept, so that its pages are not faulted in again for every round
+  lines.reserve(64 * 1024, 4 << 20);
+  for (auto _ : state) {
+    lines.truncate(0);
+    paifu::mjai::LineWriter writer(lines);
+    for (std::size_t i = 0; i < seats.size(); ++i) {
+      if (!paifu::conv::replay_kyoku(prepared_kyokus()[i], seats[i], writer, choices)) {
+        state.SkipWithError("a real kyoku failed");
+      }
+    }
+    benchmark::DoNotOptimize(lines);
+  }
+}
+
 BENCHMARK(BM_LibraryFloor);
 BENCHMARK(BM_DomFloor);
 BENCHMARK(BM_ReadLogExactly);
@@ -136,6 +180,8 @@ BENCHMARK(BM_ParseRawLog);
 BENCHMARK(BM_ConvertLogText);
 BENCHMARK(BM_ConvertLogFile);
 BENCHMARK(BM_LineBuffersOnly);
+BENCHMARK(BM_SeatActions);
+BENCHMARK(BM_Replay);
 
 }  // namespace
 
