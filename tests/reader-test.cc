@@ -324,14 +324,18 @@ TEST(ReaderCorpus, EveryRealLogParses) {
 // The quick reader must read every real log itself (else it only costs time), compact or
 // pretty-printed, into exactly what the exact reader reads.
 TEST(QuickReader, ReadsEveryRealLogAsTheExactReaderDoes) {
-  for (const auto& path : testing::real_logs()) {
-    const std::string text = testing::read_file(path);
-    const auto quick = read_log_quickly(text);
-    ASSERT_TRUE(quick.has_value()) << path;
-    const auto exact = read_log_exactly(text);
-    ASSERT_TRUE(exact.has_value()) << path;
-    EXPECT_TRUE(*quick == *exact) << path;
+  for (const bool wide : {true, false}) {
+    allow_wide_vectors(wide);
+    for (const auto& path : testing::real_logs()) {
+      const std::string text = testing::read_file(path);
+      const auto quick = read_log_quickly(text);
+      ASSERT_TRUE(quick.has_value()) << path;
+      const auto exact = read_log_exactly(text);
+      ASSERT_TRUE(exact.has_value()) << path;
+      EXPECT_TRUE(*quick == *exact) << path << ", wide " << wide;
+    }
   }
+  allow_wide_vectors(true);
 }
 
 // Where the DOM cannot tell what the exact reader sees, the quick reader declines; whatever it
@@ -392,18 +396,22 @@ TEST(QuickReader, ReadsLaidOutTextsAsTheExactReaderDoesAtEveryOffset) {
       {"[1,-0]", true, true},          {"[-0.5,-1]", true, false},      {R"("\udc00")", false, true},
       {R"("\ud83d\ude00")", true, true},
   };
-  for (const Case& c : cases) {
-    for (std::size_t shift = 0; shift < 130; ++shift) {
-      const std::string text = std::string(80, '\n') + std::string(shift, ' ') + minimal(R"(,"zz":)" + c.value);
-      const auto quick = read_log_quickly(text);
-      EXPECT_EQ(!quick.has_value(), c.declined) << c.value << " shifted by " << shift;
-      const auto exact = read_log_exactly(text);
-      ASSERT_EQ(exact.has_value(), c.valid) << c.value;
-      if (quick) {
-        EXPECT_TRUE(*quick == *exact) << c.value << " shifted by " << shift;
+  for (const bool wide : {true, false}) {  // the widest vectors where the processor has them, and without
+    allow_wide_vectors(wide);
+    for (const Case& c : cases) {
+      for (std::size_t shift = 0; shift < 130; ++shift) {
+        const std::string text = std::string(80, '\n') + std::string(shift, ' ') + minimal(R"(,"zz":)" + c.value);
+        const auto quick = read_log_quickly(text);
+        EXPECT_EQ(!quick.has_value(), c.declined) << c.value << " shifted by " << shift << ", wide " << wide;
+        const auto exact = read_log_exactly(text);
+        ASSERT_EQ(exact.has_value(), c.valid) << c.value;
+        if (quick) {
+          EXPECT_TRUE(*quick == *exact) << c.value << " shifted by " << shift << ", wide " << wide;
+        }
       }
     }
   }
+  allow_wide_vectors(true);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -98,10 +99,12 @@ PAIFU_AVX512 std::size_t search_doubt_wide(const char* data, std::size_t size, b
   return i;
 }
 
+std::atomic<bool> g_wide_vectors_allowed{true};
+
 bool has_avx512() {
   static const bool supported = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
                                 __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("popcnt");
-  return supported;
+  return supported && g_wide_vectors_allowed.load(std::memory_order_relaxed);
 }
 #endif
 
@@ -810,6 +813,14 @@ std::optional<RawLog> read_laid_out(std::string_view text) {
 }
 
 }  // namespace
+
+void allow_wide_vectors(bool allowed) {
+#if defined(__SSE2__)
+  g_wide_vectors_allowed.store(allowed, std::memory_order_relaxed);
+#else
+  static_cast<void>(allowed);
+#endif
+}
 
 std::optional<RawLog> read_log_quickly(std::string_view text) {
   if (text.empty() || text.size() > kMaxQuickBytes) return std::nullopt;

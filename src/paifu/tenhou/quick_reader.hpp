@@ -16,4 +16,8 @@ namespace paifu::tenhou {
 // larger than real logs are). A text laid out over many lines is read from a compact copy of it.
 std::optional<RawLog> read_log_quickly(std::string_view text);
 
+// Whether the reader may use the processor's widest vectors (AVX-512) where it has them; on by
+// default. Off, it takes the paths every x86-64 processor has: tests read through both.
+void allow_wide_vectors(bool allowed);
+
 }  // namespace paifu::tenhou
