@@ -153,6 +153,7 @@ void BM_SeatActions(benchmark::State& state) {
       if (!paifu::conv::build_seat_actions(kyoku, seats)) state.SkipWithError("a real kyoku failed");
     }
   }
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(corpus().size()));
 }
 
 void BM_Replay(benchmark::State& state) {
@@ -171,6 +172,7 @@ void BM_Replay(benchmark::State& state) {
     }
     benchmark::DoNotOptimize(lines);
   }
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(corpus().size()));
 }
 
 BENCHMARK(BM_LibraryFloor);
