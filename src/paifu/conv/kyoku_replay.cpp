@@ -20,9 +20,7 @@ using mjai::Event;
 using mjai::EventKind;
 using mjai::Seat;
 
-// Tiles are small indices, so the per-tile tables are plain arrays; a count of 0 stands for a
-// tile the seat never discards.
-using TileCounts = std::array<std::int32_t, kTileCount>;
+// Tiles are small indices, so the per-tile tables are plain arrays.
 
 // A tile's entry in the deferred-call table: ambiguous calls on it are accepted, then passed
 // over twice, then accepted again.
@@ -72,6 +70,17 @@ void emit(std::vector<Event>& events, const Action& action) { events.push_back(e
   internal_fault(what, where);
 }
 
+// Where a replay stands in one of a seat's lists: pointers, not an index into the vector, so
+// that taking an action is one load and one increment.
+struct Cursor {
+  const Action* next = nullptr;
+  const Action* end = nullptr;
+  static Cursor over(const std::vector<Action>& list) { return {list.data(), list.data() + list.size()}; }
+  bool left() const { return next != end; }
+  const Action& peek() const { return *next; }
+  const Action& take() { return *next++; }
+};
+
 // Out is the game's event list, or a LineWriter that encodes each event as it comes.
 template <class Out>
 class Replay {
@@ -79,12 +88,10 @@ class Replay {
   Replay(const PreparedKyoku& kyoku, const SeatActions& seats, Out& events, ReplayChoices& choices)
       : kyoku_(kyoku), seats_(seats), events_(events), choices_(choices) {
     for (Seat seat = 0; seat < 4; ++seat) {
-      draw_count_[seat] = seats_.draws[seat].size();
-      discard_count_[seat] = seats_.discards[seat].size();
-      draws_left_ += draw_count_[seat];
-      for (const Action& action : seats_.discards[seat]) {
-        if (action.kind == EventKind::Dahai) ++remaining_discards_[seat].at(action.pai.index);
-      }
+      draws_[seat] = Cursor::over(seats_.draws[seat]);
+      discards_[seat] = Cursor::over(seats_.discards[seat]);
+      draws_left_ += seats_.draws[seat].size();
+      note_next_draw(seat);
     }
   }
 
@@ -131,16 +138,16 @@ class Replay {
     return {};
   }
 
-  // From lengths kept here: a vector's size divides by the size of an action, nine bytes.
-  bool draws_left(Seat seat) const { return draw_cursor_[seat] < draw_count_[seat]; }
-  bool discards_left(Seat seat) const { return discard_cursor_[seat] < discard_count_[seat]; }
+  bool draws_left(Seat seat) const { return draws_[seat].left(); }
+  bool discards_left(Seat seat) const { return discards_[seat].left(); }
 
   // The next draw event of `seat`; a call must claim the most recent discard, and before any
   // discard only a call on the hidden tile passes.
   expected<const Action*, Error> take_draw(Seat seat) {
     if (!draws_left(seat)) return fail(ConversionErrorKind::MissingDraw);
-    const Action& event = seats_.draws[seat][draw_cursor_[seat]++];
+    const Action& event = draws_[seat].take();
     --draws_left_;
+    note_next_draw(seat);
     if (const auto claim = call_claim(event)) {
       const bool claims_last = claim->pai == last_discard_tile_ &&
                                (!discard_seen_ || (claim->target == last_discarder_ && last_discarder_ != seat));
@@ -149,13 +156,22 @@ class Replay {
     return &event;
   }
 
-  const Action& take_discard(Seat seat) {
-    const Action& action = seats_.discards[seat][discard_cursor_[seat]++];
-    if (action.kind == EventKind::Dahai) {
-      std::int32_t& count = remaining_discards_[seat].at(action.pai.index);
-      if (count > 0) --count;
+  // Keeps whether the seat's next draw is a call: on most turns no seat's is, and then no seat
+  // need be looked at for a claim on the discard.
+  void note_next_draw(Seat seat) {
+    const bool call = draws_left(seat) && call_claim(draws_[seat].peek()).has_value();
+    next_draw_is_call_ = static_cast<std::uint8_t>((next_draw_is_call_ & ~(1u << seat)) | unsigned{call} << seat);
+  }
+
+  const Action& take_discard(Seat seat) { return discards_[seat].take(); }
+
+  // Whether the seat will let `tile` go again. Asked only where a call could claim a discard, a
+  // few times a kyoku, so the rest of its list is looked through rather than counts kept.
+  bool lets_go_again(Seat seat, Tile tile) const {
+    for (const Action* action = discards_[seat].next; action != discards_[seat].end; ++action) {
+      if (action->kind == EventKind::Dahai && action->pai == tile) return true;
     }
-    return action;
+    return false;
   }
 
   // A daiminkan and what follows it: its replacement draw, or a further daiminkan.
@@ -196,10 +212,11 @@ class Replay {
   // A seat whose next draw claims the discard, else the next seat; `caller` is set to the seat
   // whose call ranks highest, if any.
   Seat choose_next_by_rule(Seat seat, Tile tile, std::optional<Seat>& caller) {
+    if ((next_draw_is_call_ & ~(1u << seat)) == 0) return next_seat(seat);
     int best_rank = 0;
     for (Seat other = 0; other < 4; ++other) {
       if (other == seat || !draws_left(other)) continue;
-      const auto claim = call_claim(seats_.draws[other][draw_cursor_[other]]);
+      const auto claim = call_claim(draws_[other].peek());
       if (!claim || claim->target != seat || claim->pai != tile) continue;
       if (!caller || claim->rank >= best_rank) {
         caller = other;
@@ -209,7 +226,7 @@ class Replay {
     if (!caller) return next_seat(seat);
     // When the discarder will let the same tile go again, the call may be meant for that later
     // discard; such calls are taken, passed over twice, then taken again, per tile.
-    if (discards_left(seat) && remaining_discards_[seat].at(tile.index) > 0) {
+    if (lets_go_again(seat, tile)) {
       Deferral& deferral = deferred_calls_.at(tile.index);
       switch (deferral) {
         case Deferral::None: deferral = Deferral::Accepted; return *caller;
@@ -329,11 +346,9 @@ class Replay {
   ReplayChoices& choices_;
 
   Seat current_seat_ = 0;
-  std::array<std::size_t, 4> draw_count_{};
-  std::array<std::size_t, 4> discard_count_{};
-  std::array<std::size_t, 4> draw_cursor_{};
+  std::array<Cursor, 4> draws_{};
+  std::array<Cursor, 4> discards_{};
   std::size_t draws_left_ = 0;  // of all seats
-  std::array<std::size_t, 4> discard_cursor_{};
   std::size_t dora_cursor_ = 1;  // indicator 0 went into start_kyoku
   Tile last_discard_tile_ = kHiddenTile;
   Seat last_discarder_ = 0;
@@ -343,8 +358,8 @@ class Replay {
   std::array<bool, 4> reached_{};
   bool kan_dora_pending_ = false;
   bool early_dora_pending_ = false;
-  std::array<TileCounts, 4> remaining_discards_{};
   std::array<Deferral, kTileCount> deferred_calls_{};
+  std::uint8_t next_draw_is_call_ = 0;  // a bit for each seat
 };
 
 // The path after `taken` in lexicographic order (the rule's choice before the flipped one): the
