@@ -1,7 +1,9 @@
 // The replay: rebuilds the interleaved play of a kyoku from its per-seat lists.
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <optional>
 #include <source_location>
@@ -159,8 +161,15 @@ class Replay {
   // Keeps whether the seat's next draw is a call: on most turns no seat's is, and then no seat
   // need be looked at for a claim on the discard.
   void note_next_draw(Seat seat) {
-    const bool call = draws_left(seat) && call_claim(draws_[seat].peek()).has_value();
-    next_draw_is_call_ = static_cast<std::uint8_t>((next_draw_is_call_ & ~(1u << seat)) | unsigned{call} << seat);
+    next_draw_is_call_[seat] = draws_left(seat) && call_claim(draws_[seat].peek()).has_value();
+  }
+
+  // The four flags read as one word, the seat's own masked out.
+  bool other_seat_calls_next(Seat seat) const {
+    std::uint32_t flags = 0;
+    std::memcpy(&flags, next_draw_is_call_.data(), sizeof flags);
+    const unsigned byte = std::endian::native == std::endian::little ? seat : 3u - seat;
+    return (flags & ~(std::uint32_t{0xFF} << (8 * byte))) != 0;
   }
 
   const Action& take_discard(Seat seat) { return discards_[seat].take(); }
@@ -212,7 +221,7 @@ class Replay {
   // A seat whose next draw claims the discard, else the next seat; `caller` is set to the seat
   // whose call ranks highest, if any.
   Seat choose_next_by_rule(Seat seat, Tile tile, std::optional<Seat>& caller) {
-    if ((next_draw_is_call_ & ~(1u << seat)) == 0) return next_seat(seat);
+    if (!other_seat_calls_next(seat)) return next_seat(seat);
     int best_rank = 0;
     for (Seat other = 0; other < 4; ++other) {
       if (other == seat || !draws_left(other)) continue;
@@ -359,7 +368,7 @@ class Replay {
   bool kan_dora_pending_ = false;
   bool early_dora_pending_ = false;
   std::array<Deferral, kTileCount> deferred_calls_{};
-  std::uint8_t next_draw_is_call_ = 0;  // a bit for each seat
+  std::array<bool, 4> next_draw_is_call_{};
 };
 
 // The path after `taken` in lexicographic order (the rule's choice before the flipped one): the
