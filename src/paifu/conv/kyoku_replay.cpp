@@ -22,10 +22,8 @@ using mjai::Event;
 using mjai::EventKind;
 using mjai::Seat;
 
-// Tiles are small indices, so the per-tile tables are plain arrays.
-
-// A tile's entry in the deferred-call table: ambiguous calls on it are accepted, then passed
-// over twice, then accepted again.
+// A tile's entry in the deferred-call table (tiles are small indices, so it is a plain array):
+// ambiguous calls on it are accepted, then passed over twice, then accepted again.
 enum class Deferral : std::uint8_t { None, Accepted, PassedOnce };
 
 Seat next_seat(Seat seat) { return static_cast<Seat>((seat + 1) % 4); }

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <algorithm>
-#include <utility>
 #include <array>
 #include <cstring>
 #include <cstddef>
@@ -12,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace paifu::mjai {

@@ -195,6 +195,11 @@ void compact_byte(char c, CompactState& state, char*& out) {
   *out++ = c;
 }
 
+// A run of bytes, one at a time (around escapes, and at the end of the text).
+void compact_bytes(std::string_view bytes, CompactState& state, char*& out) {
+  for (const char c : bytes) compact_byte(c, state, out);
+}
+
 #if defined(__SSE2__)
 // The bytes of 64 that a copy tells apart, one bit each.
 struct BlockMasks {
@@ -290,10 +295,6 @@ void copy_kept(const char* data, std::uint64_t kept, char*& out) {
   return ~spaces;
 }
 
-void compact_block(const char* data, const BlockMasks& masks, CompactState& state, char*& out) {
-  copy_kept(data, kept_bytes(masks, state), out);
-}
-
 // The blocks of 64 bytes that fit in `text`, with AVX-512: one compare per kind of byte, and the
 // kept bytes packed by one compress. Each store writes 64 bytes, past what it keeps: the copy's
 // buffer has room. Returns where the blocks end.
@@ -309,7 +310,7 @@ PAIFU_AVX512 std::size_t compact_blocks_compressed(std::string_view text, Compac
       // Through copies, so that `here` and `to` stay in registers.
       CompactState bytewise = here;
       char* bytewise_to = to;
-      for (std::size_t i = 0; i < 64; ++i) compact_byte(block[i], bytewise, bytewise_to);
+      compact_bytes(std::string_view(block, 64), bytewise, bytewise_to);
       here = bytewise;
       to = bytewise_to;
       continue;
@@ -351,13 +352,13 @@ class CompactCopy {
       const char* block = text.data() + at;
       const BlockMasks masks = block_masks(block);
       if (state.escaped || masks.backslashes != 0) {
-        for (std::size_t i = 0; i < kBlock; ++i) compact_byte(block[i], state, out);
+        compact_bytes(std::string_view(block, kBlock), state, out);
       } else {
-        compact_block(block, masks, state, out);
+        copy_kept(block, kept_bytes(masks, state), out);
       }
     }
 #endif
-    for (; at < text.size(); ++at) compact_byte(text[at], state, out);
+    compact_bytes(text.substr(at), state, out);
     size_ = static_cast<std::size_t>(out - buffer_.get());
     std::memset(out, 0, simdjson::SIMDJSON_PADDING);
     return !state.joined;
@@ -383,7 +384,6 @@ class CompactCopy {
 };
 
 // ---- the typed walk ----------------------------------------------------------------------------
-
 
 // The reader's vocabulary, as in the exact reader.
 enum class LogField : int { Log, Name, Rule, Ratingc, Lobby, Dan, Rate, Sx, Unknown };
