@@ -29,7 +29,14 @@ RawLog log_with_results(std::vector<ResultItem> results) {
   return raw;
 }
 
-Details details(std::vector<JsonValue> elements) { return Details{std::move(elements)}; }
+Details details(std::vector<JsonValue> elements) {
+  Details out;
+  for (JsonValue& element : elements) {
+    if (out.size < Details::kKept) out.leading[out.size] = std::move(element);
+    ++out.size;
+  }
+  return out;
+}
 JsonValue num(std::uint64_t v) { return JsonValue{v}; }
 
 TEST(PrepareRule, ThreePlayerTextsAndKyokuFirst) {

@@ -253,30 +253,31 @@ TEST(ReaderKyoku, ReadsEveryPositionAndGivesActionForms) {
 TEST(ReaderKyoku, ResultFormsAndGenericNumberKinds) {
   const auto parsed = parse_raw_log(with_log(kyoku(
       16, R"(["和了",[-1000,0,-2147483648,2147483647],[1,2,3],[1,2,3,4,5],[1,2,3,4.5],[1,2,3,2147483648],[],)"
-          R"([0,18446744073709551615,18446744073709551616,-9223372036854775808,-9223372036854775809,-0,1e2,)"
-          R"("s",null,true,{"a":[1],"a":2},1e-400]])")));
+          R"([0,18446744073709551615],[18446744073709551616,-9223372036854775808],[-9223372036854775809,-0],)"
+          R"([1e2,"s"],[null,true],[{"a":[1],"a":2},1e-400,"more",[[{}]]]])")));
   ASSERT_TRUE(parsed.has_value()) << parsed.error().detail;
   const auto& results = parsed->log.at(0).results;
-  ASSERT_EQ(results.size(), 8u);
+  ASSERT_EQ(results.size(), 13u);
   EXPECT_EQ(std::get<Label>(results[0]).text, "和了");
   EXPECT_EQ(std::get<Deltas>(results[1]).values, (std::array<std::int32_t, 4>{-1000, 0, -2147483648, 2147483647}));
-  for (int i = 2; i <= 6; ++i) EXPECT_TRUE(std::holds_alternative<Details>(results[i])) << i;
-  EXPECT_TRUE(std::get<Details>(results[6]).elements.empty());
-  const auto& v = std::get<Details>(results[7]).elements;
-  ASSERT_EQ(v.size(), 12u);
-  EXPECT_EQ(std::get<std::uint64_t>(v[0].value), 0u);
-  EXPECT_EQ(std::get<std::uint64_t>(v[1].value), 18446744073709551615u);
-  EXPECT_EQ(std::get<double>(v[2].value), 18446744073709551616.0);
-  EXPECT_EQ(std::get<std::int64_t>(v[3].value), INT64_MIN);
-  EXPECT_TRUE(std::holds_alternative<double>(v[4].value));
-  EXPECT_TRUE(std::signbit(std::get<double>(v[5].value)));
-  EXPECT_EQ(std::get<double>(v[6].value), 100.0);
-  EXPECT_EQ(std::get<std::string>(v[7].value), "s");
-  EXPECT_TRUE(std::holds_alternative<std::nullptr_t>(v[8].value));
-  EXPECT_EQ(std::get<bool>(v[9].value), true);
-  EXPECT_EQ(std::get<JsonObject>(v[10].value).size(), 2u);  // both members kept
-  EXPECT_EQ(std::get<double>(v[11].value), 0.0);
+  for (int i = 2; i <= 12; ++i) EXPECT_TRUE(std::holds_alternative<Details>(results[i])) << i;
+  EXPECT_EQ(std::get<Details>(results[6]).size, 0u);
+  const auto leading = [&](int i, std::size_t k) { return std::get<Details>(results[i]).leading[k].value; };
+  EXPECT_EQ(std::get<std::uint64_t>(leading(7, 0)), 0u);
+  EXPECT_EQ(std::get<std::uint64_t>(leading(7, 1)), 18446744073709551615u);
+  EXPECT_EQ(std::get<double>(leading(8, 0)), 18446744073709551616.0);
+  EXPECT_EQ(std::get<std::int64_t>(leading(8, 1)), INT64_MIN);
+  EXPECT_TRUE(std::holds_alternative<double>(leading(9, 0)));
+  EXPECT_TRUE(std::signbit(std::get<double>(leading(9, 1))));
+  EXPECT_EQ(std::get<double>(leading(10, 0)), 100.0);
+  EXPECT_EQ(std::get<std::string>(leading(10, 1)), "s");
+  EXPECT_TRUE(std::holds_alternative<std::nullptr_t>(leading(11, 0)));
+  EXPECT_EQ(std::get<bool>(leading(11, 1)), true);
+  EXPECT_EQ(std::get<JsonObject>(leading(12, 0)).size(), 2u);  // both members kept
+  EXPECT_EQ(std::get<double>(leading(12, 1)), 0.0);
+  EXPECT_EQ(std::get<Details>(results[12]).size, 4u);  // the rest read, not kept
   EXPECT_FALSE(parse_raw_log(result("[1e400]")).has_value());
+  EXPECT_FALSE(parse_raw_log(result(R"([0,1,"x",1e400])")).has_value());
 }
 
 // Open while reading a Details element: the record's object, "log", the kyoku, the result list,
@@ -290,6 +291,8 @@ TEST(ReaderNesting, TheHundredTwentyEighthOpenContainerFails) {
   const Case cases[] = {
       {result("[" + nested(122) + "]"), true, {}},
       {result("[" + nested(123) + "]"), false, Kind::NestingLimit},
+      {result("[0,1," + nested(122) + "]"), true, {}},  // elements past the kept ones count too
+      {result("[0,1," + nested(123, R"({"a":)", "}") + "]"), false, Kind::NestingLimit},
       {result("[" + nested(122, R"({"a":)", "}") + "]"), true, {}},
       {result("[" + nested(123, R"({"a":)", "}") + "]"), false, Kind::NestingLimit},
       {discard(nested(123)), false, Kind::NoMatchingForm},  // discards + 123 = 127 open

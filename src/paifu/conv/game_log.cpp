@@ -36,9 +36,9 @@ expected<KyokuOutcome, Error> outcome_of(const std::vector<tenhou::ResultItem>& 
       const auto* deltas = std::get_if<tenhou::Deltas>(&results[i]);
       const auto* details = std::get_if<tenhou::Details>(&results[i + 1]);
       if (deltas == nullptr || details == nullptr) continue;
-      if (details->elements.size() < 2) return unexpected(Error{Stage::Prepare, 0, "a win without its seats"});
-      const auto actor = seat_of(details->elements[0]);
-      const auto target = seat_of(details->elements[1]);
+      if (details->size < 2) return unexpected(Error{Stage::Prepare, 0, "a win without its seats"});
+      const auto actor = seat_of(details->leading[0]);
+      const auto target = seat_of(details->leading[1]);
       if (!actor || !target) return unexpected(Error{Stage::Prepare, 0, "a win whose seats are not seats"});
       win.entries.push_back(HoraEntry{deltas->values, *actor, *target});
     }

@@ -572,6 +572,38 @@ class QuickWalk {
     });
   }
 
+  // Whether the exact reader, reading `e` as a generic value, stays within its nesting budget:
+  // the DOM has checked the rest (a number it accepts, the exact reader accepts too).
+  bool within_budget(element e) {
+    simdjson::dom::array array;
+    simdjson::dom::object object;
+    if (!e.get_array().get(array)) {
+      if (!open()) return false;
+      for (element x : array) {
+        if (!within_budget(x)) return false;
+      }
+      close();
+    } else if (!e.get_object().get(object)) {
+      if (!open()) return false;
+      for (simdjson::dom::key_value_pair member : object) {
+        if (!within_budget(member.value)) return false;
+      }
+      close();
+    }
+    return true;
+  }
+
+  // The first elements read as generic values, the rest only checked.
+  bool detail_elements(simdjson::dom::array array, Details& out) {
+    if (!open()) return false;
+    for (element e : array) {
+      if (out.size < Details::kKept ? !generic(e, out.leading[out.size]) : !within_budget(e)) return false;
+      ++out.size;
+    }
+    close();
+    return true;
+  }
+
   // ---- draw, discard and result elements ----
 
   // A tile code or marker (a number 0..255 written as an integer), or a call string; any other
@@ -631,7 +663,7 @@ class QuickWalk {
       return true;
     }
     Details details;
-    if (!generic_elements(e, details.elements)) return false;
+    if (!detail_elements(array, details)) return false;
     out.emplace_back(std::move(details));
     return true;
   }

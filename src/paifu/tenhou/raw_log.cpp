@@ -401,6 +401,17 @@ class LogReader {
     });
   }
 
+  // Every element read as a generic value, with its refusals; the first ones kept.
+  Status detail_elements(std::uint32_t a, Details& out) {
+    return each_element(a, "a sequence", [&](std::uint32_t i) -> Status {
+      Result<JsonValue> value = generic(i);
+      if (!value) return unexpected(std::move(value.error()));
+      if (out.size < Details::kKept) out.leading[out.size] = std::move(*value);
+      ++out.size;
+      return {};
+    });
+  }
+
   // ---- draw, discard and result elements ----
 
   // The forms are tried in order on the element as a generic value: Tile, Marker, Call. The
@@ -472,7 +483,7 @@ class LogReader {
         return ResultItem{deltas};
       }
       Details details;
-      if (auto s = generic_elements(i, details.elements); !s) return unexpected(std::move(s.error()));
+      if (auto s = detail_elements(i, details); !s) return unexpected(std::move(s.error()));
       return ResultItem{std::move(details)};
     }
     if (Result<JsonValue> value = generic(i); !value) return unexpected(std::move(value.error()));

@@ -162,8 +162,13 @@ struct Deltas {
   std::array<std::int32_t, 4> values{};
   friend bool operator==(const Deltas&, const Deltas&) = default;
 };
+// Any other list, such as a win's details: its seats, then the texts of its points and yaku.
+// Every element is read and checked, but only the first two are kept, with the length: nothing
+// reads the rest, and keeping each text cost an allocation.
 struct Details {
-  std::vector<JsonValue> elements;
+  static constexpr std::size_t kKept = 2;
+  std::array<JsonValue, kKept> leading{};  // elements past `size` stay null
+  std::size_t size = 0;
   friend bool operator==(const Details&, const Details&) = default;
 };
 using ResultItem = std::variant<Label, Deltas, Details>;
