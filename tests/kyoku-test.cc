@@ -319,7 +319,7 @@ TEST(KyokuResult, OutcomeBecomesHoraOrRyukyoku) {
   };
   for (const Case& c : cases) {
     PreparedKyoku kyoku = make_kyoku(0, {"", "", "", ""}, {"", "", "", ""});
-    kyoku.ura_indicators = tiles(c.ura);
+    kyoku.ura_indicators = tile_list(c.ura);
     kyoku.outcome = c.outcome;
     std::vector<Event> events;
     append_kyoku_result(events, kyoku);

@@ -34,6 +34,11 @@ inline std::vector<Tile> tiles(std::string_view names) {
   return out;
 }
 
+inline tenhou::TileList tile_list(std::string_view names) {
+  const std::vector<Tile> list = tiles(names);
+  return tenhou::TileList(list.begin(), list.end());
+}
+
 // A draw or discard list written the way the log writes it, items separated by spaces: a number
 // that is a tile code is a Tile, any other number a Marker, anything else a Call string.
 inline void append_items(std::string_view text, tenhou::ActionLists& lists, tenhou::ActionLists::Kind kind,
@@ -59,8 +64,8 @@ inline PreparedKyoku make_kyoku(std::uint8_t k, const std::array<const char*, 4>
   PreparedKyoku kyoku{};
   kyoku.header = {k, 2, 1};
   kyoku.scores = {25000, 24000, 26000, 25000};
-  kyoku.dora_indicators = tiles(dora);
-  kyoku.ura_indicators = tiles("9p");
+  kyoku.dora_indicators = tile_list(dora);
+  kyoku.ura_indicators = tile_list("9p");
   for (std::uint8_t s = 0; s < 4; ++s) {
     kyoku.start_hands[s].fill(Tile{s});
     append_items(draws[s], kyoku.lists, tenhou::ActionLists::Kind::Draws, s);

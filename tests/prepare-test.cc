@@ -25,7 +25,7 @@ RawLog log_with_disp(std::string disp) {
 RawLog log_with_results(std::vector<ResultItem> results) {
   RawLog raw = log_with_disp("");
   raw.log.emplace_back();
-  raw.log.back().results = std::move(results);
+  raw.log.back().results.assign(std::make_move_iterator(results.begin()), std::make_move_iterator(results.end()));
   return raw;
 }
 

@@ -27,10 +27,10 @@ std::optional<std::uint8_t> seat_of(const tenhou::JsonValue& element) {
   return std::nullopt;
 }
 
-expected<KyokuOutcome, Error> outcome_of(const std::vector<tenhou::ResultItem>& results) {
+expected<KyokuOutcome, Error> outcome_of(const tenhou::ResultList& results, std::pmr::memory_resource* memory) {
   const auto* first = results.empty() ? nullptr : std::get_if<tenhou::Label>(&results.front());
   if (first != nullptr && first->text == kWinLabel) {
-    Win win;
+    Win win{std::pmr::vector<HoraEntry>(memory)};
     // Items after the label come in (deltas, details) pairs; a last unpaired item is ignored.
     for (std::size_t i = 1; i + 1 < results.size(); i += 2) {
       const auto* deltas = std::get_if<tenhou::Deltas>(&results[i]);
@@ -57,14 +57,15 @@ expected<GameLog, Error> prepare_game_log(tenhou::RawLog&& raw) {
   const std::string_view disp = raw.rule.disp;
   if (is_three_player(disp)) return unexpected(Error{Stage::Prepare, 0, "a three-player game"});
 
-  GameLog game;
+  // The game takes the kyoku's lists from the log, and shares their memory with it.
+  GameLog game{.memory = raw.memory, .names = {}, .kyoku_first = 0, .aka_flag = false, .kyokus = {}};
   game.kyoku_first = kyoku_first_of(disp);
   const unsigned red_fives = unsigned{raw.rule.aka} + raw.rule.aka51 + raw.rule.aka52 + raw.rule.aka53;
   game.aka_flag = red_fives != 0;
   game.names = std::move(raw.name);
   game.kyokus.reserve(raw.log.size());
   for (tenhou::Inner& inner : raw.log) {
-    auto outcome = outcome_of(inner.results);
+    auto outcome = outcome_of(inner.results, game.memory.resource());
     if (!outcome) return unexpected(outcome.error());
     game.kyokus.push_back(PreparedKyoku{inner.header, inner.scores, std::move(inner.dora_indicators),
                                         std::move(inner.ura_indicators), inner.start_hands, std::move(inner.lists),

@@ -20,7 +20,7 @@ struct HoraEntry {
 };
 
 struct Win {
-  std::vector<HoraEntry> entries;
+  std::pmr::vector<HoraEntry> entries;
 };
 struct NoWin {
   tenhou::Scores deltas{};
@@ -31,14 +31,15 @@ using KyokuOutcome = std::variant<Win, NoWin>;
 struct PreparedKyoku {
   tenhou::KyokuHeader header;
   tenhou::Scores scores{};
-  std::vector<Tile> dora_indicators;
-  std::vector<Tile> ura_indicators;
+  tenhou::TileList dora_indicators;
+  tenhou::TileList ura_indicators;
   std::array<tenhou::Hand, 4> start_hands{};
   tenhou::ActionLists lists;
   KyokuOutcome outcome;
 };
 
 struct GameLog {
+  tenhou::RecordMemory memory;  // what the kyoku's lists take their room from; first, so that it goes last
   std::array<std::string, 4> names;
   std::uint8_t kyoku_first = 0;
   bool aka_flag = false;

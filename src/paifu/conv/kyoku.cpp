@@ -164,7 +164,7 @@ expected<void, Error> append_events(const PreparedKyoku& kyoku, KyokuScratch& sc
 }
 
 void append_hora(std::vector<Event>& events, const HoraEntry& entry, const PreparedKyoku& kyoku) {
-  events.emplace_back(mjai::Hora{entry.actor, entry.target, entry.deltas, kyoku.ura_indicators});
+  events.emplace_back(mjai::Hora{entry.actor, entry.target, entry.deltas, std::vector<Tile>(kyoku.ura_indicators.begin(), kyoku.ura_indicators.end())});
 }
 // The same line without copying the ura markers into an event.
 void append_hora(mjai::LineWriter& lines, const HoraEntry& entry, const PreparedKyoku& kyoku) {

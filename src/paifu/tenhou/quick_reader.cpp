@@ -646,7 +646,7 @@ class QuickWalk {
   }
 
   // The forms in order: Label, Deltas, Details.
-  bool result_item(element e, std::vector<ResultItem>& out) {
+  bool result_item(element e, ResultList& out) {
     if (e.type() == element_type::STRING) {
       std::string text;
       if (!read_string(e, text)) return false;
@@ -670,7 +670,7 @@ class QuickWalk {
 
   // ---- the kyoku record ----
 
-  bool tile_list(element a, std::vector<Tile>& out) {
+  bool tile_list(element a, TileList& out) {
     return each_element(a, out, [&](element e) {
       Tile tile;
       if (!read_tile(e, tile)) return false;
@@ -767,7 +767,7 @@ class QuickWalk {
     switch (field) {
       case LogField::Log:
         return each_element(e, log.log, [&](element k) {
-          log.log.emplace_back();
+          log.log.push_back(Inner::in(log.memory.resource()));
           return kyoku(k, log.log.back());
         });
       case LogField::Name:

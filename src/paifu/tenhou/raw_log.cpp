@@ -492,7 +492,7 @@ class LogReader {
 
   // ---- the kyoku record ----
 
-  Status tile_list(std::uint32_t a, std::vector<Tile>& out) {
+  Status tile_list(std::uint32_t a, TileList& out) {
     out.reserve(tokens_[a].count_hint());
     return each_element(a, "a sequence", [&](std::uint32_t i) -> Status {
       Tile tile;
@@ -611,7 +611,7 @@ class LogReader {
       case LogField::Log: {
         log.log.reserve(tokens_[i].count_hint());
         return each_element(i, "a sequence", [&](std::uint32_t k) -> Status {
-          log.log.emplace_back();
+          log.log.push_back(Inner::in(log.memory.resource()));
           return kyoku(k, log.log.back());
         });
       }

@@ -4,7 +4,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include "paifu/base/expected.hpp"
+#include <memory>
+#include <memory_resource>
 #include <optional>
 #include <span>
 #include <string>
@@ -14,9 +15,33 @@
 #include <vector>
 
 #include "paifu/base/error.hpp"
+#include "paifu/base/expected.hpp"
 #include "paifu/base/tile.hpp"
 
 namespace paifu::tenhou {
+
+// The memory that the records of one log share. A kyoku's lists, indicators and results are
+// many small allocations, all made while the log is read and all freed with it: taken from one
+// arena they cost a few large allocations instead, and freeing them costs nothing. The arena
+// lives as long as the last copy of its RecordMemory: whatever takes a kyoku's lists out of its
+// log keeps a copy (the prepared game does). Copies of records take their memory from the heap.
+class RecordMemory {
+ public:
+  RecordMemory() : arena_(std::make_shared<std::pmr::monotonic_buffer_resource>(kFirstBlockBytes)) {}
+  // The heap once this memory has been moved away.
+  std::pmr::memory_resource* resource() const {
+    return arena_ ? arena_.get() : std::pmr::get_default_resource();
+  }
+  // Records compare by their contents alone.
+  friend bool operator==(const RecordMemory&, const RecordMemory&) { return true; }
+
+ private:
+  // About what the records of a real log take; later blocks grow from it.
+  static constexpr std::size_t kFirstBlockBytes = std::size_t{8} << 10;
+  std::shared_ptr<std::pmr::monotonic_buffer_resource> arena_;
+};
+
+using TileList = std::pmr::vector<Tile>;
 
 // A generic JSON value. Numbers keep how they were written: a non-negative integer, a negative
 // integer, or a floating-point number (fraction, exponent, "-0", or an integer beyond 64 bits).
@@ -77,6 +102,9 @@ class ActionItem {
 class ActionLists {
  public:
   enum class Kind : std::uint8_t { Draws, Discards };
+
+  ActionLists() = default;
+  explicit ActionLists(std::pmr::memory_resource* memory) : items_(memory), calls_(memory) {}
 
   std::span<const ActionItem> list(Kind kind, std::size_t seat) const {
     const Range range = ranges_.at(slot(kind, seat));
@@ -147,9 +175,9 @@ class ActionLists {
   static constexpr std::size_t kLongestTypicalList = 64;
   static std::size_t slot(Kind kind, std::size_t seat) { return seat * 2 + static_cast<std::size_t>(kind); }
 
-  std::vector<ActionItem> items_;
+  std::pmr::vector<ActionItem> items_;
   std::array<Range, 8> ranges_{};
-  std::vector<std::string> calls_;
+  std::pmr::vector<std::string> calls_;
   std::size_t open_ = 0;
 };
 
@@ -183,15 +211,27 @@ struct KyokuHeader {
   friend bool operator==(const KyokuHeader&, const KyokuHeader&) = default;
 };
 
+using ResultList = std::pmr::vector<ResultItem>;
+
 // One kyoku record: a 17-element array whose meaning is given by position.
 struct Inner {
   KyokuHeader header;
   Scores scores{};
-  std::vector<Tile> dora_indicators;
-  std::vector<Tile> ura_indicators;
+  TileList dora_indicators;
+  TileList ura_indicators;
   std::array<Hand, 4> start_hands{};
   ActionLists lists;
-  std::vector<ResultItem> results;
+  ResultList results;
+  // An empty record whose lists take their room from `memory`.
+  static Inner in(std::pmr::memory_resource* memory) {
+    return Inner{.header = {},
+                 .scores = {},
+                 .dora_indicators = TileList(memory),
+                 .ura_indicators = TileList(memory),
+                 .start_hands = {},
+                 .lists = ActionLists(memory),
+                 .results = ResultList(memory)};
+  }
   friend bool operator==(const Inner&, const Inner&) = default;
 };
 
@@ -205,6 +245,7 @@ struct Rule {
 };
 
 struct RawLog {
+  RecordMemory memory;  // first, so that it goes last
   std::vector<Inner> log;
   std::array<std::string, 4> name;
   Rule rule;
