@@ -57,19 +57,18 @@ expected<GameLog, Error> prepare_game_log(tenhou::RawLog&& raw) {
   const std::string_view disp = raw.rule.disp;
   if (is_three_player(disp)) return unexpected(Error{Stage::Prepare, 0, "a three-player game"});
 
-  // The game takes the kyoku's lists from the log, and shares their memory with it.
-  GameLog game{.memory = raw.memory, .names = {}, .kyoku_first = 0, .aka_flag = false, .kyokus = {}};
+  GameLog game;
   game.kyoku_first = kyoku_first_of(disp);
   const unsigned red_fives = unsigned{raw.rule.aka} + raw.rule.aka51 + raw.rule.aka52 + raw.rule.aka53;
   game.aka_flag = red_fives != 0;
   game.names = std::move(raw.name);
   game.kyokus.reserve(raw.log.size());
   for (tenhou::Inner& inner : raw.log) {
-    auto outcome = outcome_of(inner.results, game.memory.resource());
+    auto outcome = outcome_of(inner.results, inner.memory.resource());
     if (!outcome) return unexpected(outcome.error());
-    game.kyokus.push_back(PreparedKyoku{inner.header, inner.scores, std::move(inner.dora_indicators),
-                                        std::move(inner.ura_indicators), inner.start_hands, std::move(inner.lists),
-                                        std::move(*outcome)});
+    game.kyokus.push_back(PreparedKyoku{std::move(inner.memory), inner.header, inner.scores,
+                                        std::move(inner.dora_indicators), std::move(inner.ura_indicators),
+                                        inner.start_hands, std::move(inner.lists), std::move(*outcome)});
   }
   return game;
 }

@@ -29,6 +29,7 @@ using KyokuOutcome = std::variant<Win, NoWin>;
 
 // A kyoku record with its result list reduced to an outcome.
 struct PreparedKyoku {
+  tenhou::RecordMemory memory;  // what its lists take their room from; first, so that it goes last
   tenhou::KyokuHeader header;
   tenhou::Scores scores{};
   tenhou::TileList dora_indicators;
@@ -39,7 +40,6 @@ struct PreparedKyoku {
 };
 
 struct GameLog {
-  tenhou::RecordMemory memory;  // what the kyoku's lists take their room from; first, so that it goes last
   std::array<std::string, 4> names;
   std::uint8_t kyoku_first = 0;
   bool aka_flag = false;

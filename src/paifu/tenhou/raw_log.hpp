@@ -23,8 +23,9 @@ namespace paifu::tenhou {
 // The memory that the records of one log share. A kyoku's lists, indicators and results are
 // many small allocations, all made while the log is read and all freed with it: taken from one
 // arena they cost a few large allocations instead, and freeing them costs nothing. The arena
-// lives as long as the last copy of its RecordMemory: whatever takes a kyoku's lists out of its
-// log keeps a copy (the prepared game does). Copies of records take their memory from the heap.
+// lives as long as the last copy of its RecordMemory, and each kyoku record holds one: a record
+// may be moved out of its log and outlive it, but its lists go with it. Copies of records take
+// their memory from the heap.
 class RecordMemory {
  public:
   RecordMemory() : arena_(std::make_shared<std::pmr::monotonic_buffer_resource>(kFirstBlockBytes)) {}
@@ -215,6 +216,7 @@ using ResultList = std::pmr::vector<ResultItem>;
 
 // One kyoku record: a 17-element array whose meaning is given by position.
 struct Inner {
+  RecordMemory memory;  // first, so that it goes last
   KyokuHeader header;
   Scores scores{};
   TileList dora_indicators;
@@ -223,14 +225,16 @@ struct Inner {
   ActionLists lists;
   ResultList results;
   // An empty record whose lists take their room from `memory`.
-  static Inner in(std::pmr::memory_resource* memory) {
-    return Inner{.header = {},
+  static Inner in(const RecordMemory& memory) {
+    std::pmr::memory_resource* resource = memory.resource();
+    return Inner{.memory = memory,
+                 .header = {},
                  .scores = {},
-                 .dora_indicators = TileList(memory),
-                 .ura_indicators = TileList(memory),
+                 .dora_indicators = TileList(resource),
+                 .ura_indicators = TileList(resource),
                  .start_hands = {},
-                 .lists = ActionLists(memory),
-                 .results = ResultList(memory)};
+                 .lists = ActionLists(resource),
+                 .results = ResultList(resource)};
   }
   friend bool operator==(const Inner&, const Inner&) = default;
 };
@@ -245,7 +249,7 @@ struct Rule {
 };
 
 struct RawLog {
-  RecordMemory memory;  // first, so that it goes last
+  RecordMemory memory;  // what its kyoku records are made in
   std::vector<Inner> log;
   std::array<std::string, 4> name;
   Rule rule;
