@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -248,6 +249,27 @@ TEST(ReaderKyoku, ReadsEveryPositionAndGivesActionForms) {
   EXPECT_TRUE(std::ranges::equal(k.lists.discards(0), expected));
   EXPECT_EQ(k.lists.call_text(expected[2]), "");
   EXPECT_EQ(k.lists.call_text(expected[7]), "r60");
+}
+
+// The records of a log share one arena; a kyoku record taken out of its log keeps it alive
+// (the sanitizers catch a read of freed memory), and a copy owns its own lists.
+TEST(ReaderKyoku, ARecordTakenOutOfItsLogOutlivesIt) {
+  std::optional<Inner> moved;
+  std::optional<Inner> copied;
+  {
+    auto parsed = parse_raw_log(with_log(kyoku(5, R"([11,"c121314",12])")));
+    ASSERT_TRUE(parsed.has_value()) << parsed.error().detail;
+    copied = parsed->log.at(0);
+    moved = std::move(parsed->log.at(0));
+  }
+  for (const Inner* k : {&*moved, &*copied}) {
+    ASSERT_EQ(k->lists.draws(0).size(), 3u);
+    EXPECT_EQ(k->lists.call_text(k->lists.draws(0)[1]), "c121314");
+    EXPECT_EQ(k->dora_indicators.size(), 1u);
+  }
+  EXPECT_EQ(*moved, *copied);
+  for (int i = 0; i < 100; ++i) moved->lists.append_call("p111111");  // grows in the arena
+  EXPECT_EQ(moved->lists.call_count(), 101u);
 }
 
 TEST(ReaderKyoku, ResultFormsAndGenericNumberKinds) {

@@ -24,8 +24,8 @@ namespace paifu::tenhou {
 // many small allocations, all made while the log is read and all freed with it: taken from one
 // arena they cost a few large allocations instead, and freeing them costs nothing. The arena
 // lives as long as the last copy of its RecordMemory, and each kyoku record holds one: a record
-// may be moved out of its log and outlive it, but its lists go with it. Copies of records take
-// their memory from the heap.
+// may be moved out of its log and outlive it, but its lists go with it. Like the records, an
+// arena is for one thread at a time. Copies of records take their memory from the heap.
 class RecordMemory {
  public:
   RecordMemory() : arena_(std::make_shared<std::pmr::monotonic_buffer_resource>(kFirstBlockBytes)) {}
