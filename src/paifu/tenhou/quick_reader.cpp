@@ -767,7 +767,7 @@ class QuickWalk {
     switch (field) {
       case LogField::Log:
         return each_element(e, log.log, [&](element k) {
-          log.log.push_back(Inner::in(log.memory));
+          log.log.emplace_back(log.memory);
           return kyoku(k, log.log.back());
         });
       case LogField::Name:

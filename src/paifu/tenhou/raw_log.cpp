@@ -611,7 +611,7 @@ class LogReader {
       case LogField::Log: {
         log.log.reserve(tokens_[i].count_hint());
         return each_element(i, "a sequence", [&](std::uint32_t k) -> Status {
-          log.log.push_back(Inner::in(log.memory));
+          log.log.emplace_back(log.memory);
           return kyoku(k, log.log.back());
         });
       }

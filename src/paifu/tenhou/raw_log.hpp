@@ -224,18 +224,15 @@ struct Inner {
   std::array<Hand, 4> start_hands{};
   ActionLists lists;
   ResultList results;
-  // An empty record whose lists take their room from `memory`.
-  static Inner in(const RecordMemory& memory) {
-    std::pmr::memory_resource* resource = memory.resource();
-    return Inner{.memory = memory,
-                 .header = {},
-                 .scores = {},
-                 .dora_indicators = TileList(resource),
-                 .ura_indicators = TileList(resource),
-                 .start_hands = {},
-                 .lists = ActionLists(resource),
-                 .results = ResultList(resource)};
-  }
+
+  Inner() = default;
+  // An empty record whose lists take their room from `memory`, made where it stays.
+  explicit Inner(const RecordMemory& shared)
+      : memory(shared),
+        dora_indicators(shared.resource()),
+        ura_indicators(shared.resource()),
+        lists(shared.resource()),
+        results(shared.resource()) {}
   friend bool operator==(const Inner&, const Inner&) = default;
 };
 
