@@ -2,9 +2,12 @@
 // The interpreter lock is released while the log is read, converted and written (no Python
 // object is touched there), so calls from several threads run at once; a call blocked on a file
 // still sees signals (Ctrl-C raises KeyboardInterrupt), taking the lock back to run the handlers.
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +20,8 @@
 #include "paifu/conv/convert_mjlog.hpp"
 #include "paifu/conv/failure_text.hpp"
 #include "paifu/base/internal_fault.hpp"
+#include "paifu/base/tile.hpp"
+#include "paifu/mjai/encode.hpp"
 #include "py_ref.hpp"
 
 #ifdef PAIFU_FAULT_INJECTION
@@ -244,31 +249,144 @@ const SystemCalls& interruptible_system_calls() {
   return calls;
 }
 
-[[maybe_unused]] PyObject* checked_line_list(PyRef list, std::size_t expected) {
-  if (list && PyList_Size(list.get()) != static_cast<Py_ssize_t>(expected)) {
-    internal_fault("an encoded line holds a line feed");
-  }
-  return list.release();
-}
-
 #ifdef PYPY_VERSION
 // On PyPy every str that crosses the C API is copied into a C-side form, which costs more than
-// the conversion itself. So Python code reads the lines' one text through a memoryview and
-// splits it at line feeds: no str ever crosses. Lines never hold a line
-// feed (the encoder escapes control characters), so the split gives the lines back exactly.
-PyObject* split_function() {
+// the conversion itself. So no line crosses one by one:
+// - Tsumo and dahai lines, nine in ten, are copied by the encoder from a fixed set. Each of
+//   those is made a str once per process, and every list shares them (a str is immutable, so
+//   only `is` can tell).
+// - The other lines go over as one text, which Python code reads through a memoryview and
+//   splits at line feeds. Lines never hold a line feed (the encoder escapes control
+//   characters), so the split gives them back exactly.
+// Python code then lays out the list from one number per line: a fixed line's, or kOtherLine.
+constexpr std::uint16_t kOtherLine = 0xFFFF;
+
+// The fixed lines, and a hash table from their text to their number. Every fixed line of a kind
+// and actor starts with the same 32 bytes (bytes 9 and 24 tell which), and what follows tells
+// the tile: a line is looked up by its head, then by what follows.
+class FixedLineTable {
+ public:
+  FixedLineTable() {
+    slots_.fill(kOtherLine);
+    for (mjai::Seat actor = 0; actor < 4; ++actor) {
+      for (std::uint8_t index = 0; index < kTileCount; ++index) {
+        const Tile tile{index};
+        add(mjai::kFixedLines.tsumo(actor, tile));
+        add(mjai::kFixedLines.dahai(actor, tile, false));
+        add(mjai::kFixedLines.dahai(actor, tile, true));
+      }
+    }
+  }
+
+  // The line's number, or kOtherLine. A line is only ever taken for the fixed line whose text
+  // it equals, byte for byte.
+  std::uint16_t find(std::string_view line) const {
+    const std::optional<std::size_t> head = head_of(line);
+    if (!head || std::memcmp(line.data(), heads_[*head].data(), kHead) != 0) return kOtherLine;
+    const std::string_view tail = line.substr(kHead);
+    for (std::size_t slot = hash(*head, tail);; slot = (slot + 1) % kSlots) {
+      const std::uint16_t number = slots_[slot];
+      if (number == kOtherLine) return number;
+      const Entry& entry = entries_[number];
+      if (entry.head == *head && std::string_view(entry.tail.data(), entry.tail_size) == tail) return number;
+    }
+  }
+
+  std::string text(std::uint16_t number) const {
+    const Entry& entry = entries_[number];
+    return std::string(heads_[entry.head].data(), kHead) + std::string(entry.tail.data(), entry.tail_size);
+  }
+  std::size_t size() const { return entries_.size(); }
+
+ private:
+  static constexpr std::size_t kHead = mjai::LinePieces::kHeadSize;
+  static constexpr std::size_t kSlots = 2048;  // twice as many as lines, so that a probe ends soon
+  static constexpr std::size_t kTailBytes = 32;
+
+  struct Entry {
+    std::array<char, kTailBytes> tail{};
+    std::uint8_t tail_size = 0;
+    std::uint8_t head = 0;
+  };
+
+  // Which head the line would have: tsumo or dahai (byte 9), and the actor (byte 24).
+  static std::optional<std::size_t> head_of(std::string_view line) {
+    if (line.size() < kHead + 4) return std::nullopt;
+    const char kind = line[9];
+    const auto actor = static_cast<unsigned>(line[24] - '0');
+    if ((kind != 't' && kind != 'd') || actor >= 4) return std::nullopt;
+    return (kind == 'd' ? 4 : 0) + actor;
+  }
+
+  // From the head, the tail's length, and its first four bytes: the tile's name.
+  static std::size_t hash(std::size_t head, std::string_view tail) {
+    std::uint32_t start = 0;
+    std::memcpy(&start, tail.data(), sizeof start);
+    std::uint64_t key = (std::uint64_t{start} << 16) ^ (tail.size() << 8) ^ head;
+    key *= 0x9E3779B97F4A7C15ull;
+    return static_cast<std::size_t>(key >> 53) % kSlots;
+  }
+
+  void add(const std::optional<mjai::LinePieces>& pieces) {
+    if (!pieces) internal_fault("a seat and tile without their fixed line");
+    const std::string head(pieces->head->data(), kHead);
+    const std::string_view tail(pieces->tail->data(), pieces->tail_size() - 1);  // without its line feed
+    const std::optional<std::size_t> index = head_of(head + std::string(tail));
+    if (!index || tail.size() > kTailBytes || entries_.size() >= kSlots / 2) {
+      internal_fault("a fixed line that the table cannot hold");
+    }
+    heads_[*index] = *pieces->head;
+    Entry entry;
+    std::memcpy(entry.tail.data(), tail.data(), tail.size());
+    entry.tail_size = static_cast<std::uint8_t>(tail.size());
+    entry.head = static_cast<std::uint8_t>(*index);
+    const auto number = static_cast<std::uint16_t>(entries_.size());
+    entries_.push_back(entry);
+    std::size_t slot = hash(*index, tail);
+    while (slots_[slot] != kOtherLine) slot = (slot + 1) % kSlots;
+    slots_[slot] = number;
+  }
+
+  using LineHead = mjai::LinePieces::Head;
+  std::array<LineHead, 8> heads_{};
+  std::vector<Entry> entries_;
+  std::array<std::uint16_t, kSlots> slots_{};
+};
+
+const FixedLineTable& fixed_line_table() {
+  static const FixedLineTable table;
+  return table;
+}
+
+// The fixed lines as strs, in the order of their numbers.
+PyRef fixed_line_strs() {
+  const FixedLineTable& table = fixed_line_table();
+  PyRef list(PyList_New(static_cast<Py_ssize_t>(table.size())));
+  if (!list) return list;
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    const std::string text = table.text(static_cast<std::uint16_t>(i));
+    PyObject* line = PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+    if (!line) return PyRef();
+    PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), line);
+  }
+  return list;
+}
+
+PyObject* list_function() {
   static PyObject* cached = nullptr;
   if (cached) return cached;
   PyRef globals(PyDict_New());
   if (!globals || PyDict_SetItemString(globals.get(), "__builtins__", PyEval_GetBuiltins()) < 0) return nullptr;
-  // Only the first line, start_game, holds text that may not be ASCII: the names. It is decoded
-  // alone, and the rest decoded at once into an ASCII str, whose lines are sliced out at each
-  // line feed in a loop the JIT compiles. That beats bytes.split (a bytes object per line
-  // first), decoding line by line, and str.split; slicing a str that is not all ASCII is slow
-  // on PyPy, which is why the names stay out of it (any text still splits correctly).
-  constexpr const char* kSplit =
-      "def split(view):\n"
-      "    text = view.tobytes()\n"
+  PyRef fixed = fixed_line_strs();
+  if (!fixed || PyDict_SetItemString(globals.get(), "FIXED", fixed.get()) < 0) return nullptr;
+  // The other lines: only the first, start_game, holds text that may not be ASCII (the names).
+  // It is decoded alone, and the rest at once into an ASCII str, whose lines are sliced out at
+  // each line feed in a loop the JIT compiles; slicing a str that is not all ASCII is slow on
+  // PyPy (any text still splits correctly). The numbers are read into an array of 16-bit
+  // integers, whose loop the JIT compiles too; a memoryview cast is slower to iterate.
+  constexpr const char* kList =
+      "from array import array\n"
+      "def split(text):\n"
       "    first = text.find(b'\\n')\n"
       "    if first < 0:\n"
       "        return [text.decode()]\n"
@@ -281,41 +399,75 @@ PyObject* split_function() {
       "            lines.append(rest[start:])\n"
       "            return lines\n"
       "        lines.append(rest[start:end])\n"
-      "        start = end + 1\n";
-  PyRef defined(PyRun_String(kSplit, Py_file_input, globals.get(), globals.get()));
+      "        start = end + 1\n"
+      "def line_list(numbers_view, others_view, fixed=FIXED):\n"
+      "    numbers = array('H')\n"
+      "    numbers.frombytes(numbers_view)\n"
+      "    others = split(others_view.tobytes()) if others_view.nbytes else []\n"
+      "    lines = [None] * len(numbers)\n"
+      "    taken = 0\n"
+      "    for k in range(len(numbers)):\n"
+      "        number = numbers[k]\n"
+      "        if number == 0xFFFF:\n"
+      "            lines[k] = others[taken]\n"
+      "            taken += 1\n"
+      "        else:\n"
+      "            lines[k] = fixed[number]\n"
+      "    return lines if taken == len(others) else None\n";
+  PyRef defined(PyRun_String(kList, Py_file_input, globals.get(), globals.get()));
   if (!defined) return nullptr;
-  PyObject* created = PyDict_GetItemString(globals.get(), "split");
+  PyObject* created = PyDict_GetItemString(globals.get(), "line_list");
   if (!created) {
-    PyErr_SetString(PyExc_RuntimeError, "the line splitter was not defined");
+    PyErr_SetString(PyExc_RuntimeError, "the line list builder was not defined");
     return nullptr;
   }
   Py_INCREF(created);
   return keep_first(cached, created);
 }
 
-PyObject* line_list(const conv::Lines& lines) {
-  if (lines.empty()) return PyList_New(0);
-  // The lines' own text without its final line feed: split, it gives the lines back.
-  const std::string_view text = lines.text().substr(0, lines.text().size() - 1);
-  PyObject* split = split_function();
-  if (!split) return nullptr;
-  // A view over a buffer described here: PyPy 7.3.11 leaks about 1 KB per view made by
-  // PyMemoryView_FromMemory, but not per view made from a caller's buffer.
+// A view over a buffer described here: PyPy 7.3.11 leaks about 1 KB per view made by
+// PyMemoryView_FromMemory, but not per view made from a caller's buffer.
+PyRef view_of(std::string_view bytes) {
   Py_buffer buffer;
-  if (PyBuffer_FillInfo(&buffer, nullptr, const_cast<char*>(text.data()), static_cast<Py_ssize_t>(text.size()), 1,
+  if (PyBuffer_FillInfo(&buffer, nullptr, const_cast<char*>(bytes.data()), static_cast<Py_ssize_t>(bytes.size()), 1,
                         PyBUF_CONTIG_RO) < 0) {
-    return nullptr;
+    return PyRef();
   }
-  PyRef view(PyMemoryView_FromBuffer(&buffer));
-  if (!view) return nullptr;
-  PyRef list(PyObject_CallFunctionObjArgs(split, view.get(), nullptr));
-  // The view must not outlive the text it shows; a failed split's error waits meanwhile.
+  return PyRef(PyMemoryView_FromBuffer(&buffer));
+}
+
+// A view must not outlive the bytes it shows; an error of the call waits meanwhile.
+void release_view(PyObject* view) {
   PyObject *type = nullptr, *value = nullptr, *traceback = nullptr;
   PyErr_Fetch(&type, &value, &traceback);
-  PyRef released(PyObject_CallMethod(view.get(), "release", nullptr));
+  PyRef released(PyObject_CallMethod(view, "release", nullptr));
   if (!released) internal_fault("the view of the lines could not be released");
   PyErr_Restore(type, value, traceback);
-  return checked_line_list(std::move(list), lines.size());
+}
+
+// Two buffers cross: the lines' numbers (16 bits each), and the other lines' text.
+PyObject* line_list(const conv::Lines& lines) {
+  if (lines.empty()) return PyList_New(0);
+  PyObject* build = list_function();
+  if (!build) return nullptr;
+  const FixedLineTable& table = fixed_line_table();
+  std::vector<std::uint16_t> numbers(lines.size());
+  std::string others;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::string_view line = lines[i];
+    numbers[i] = table.find(line);
+    if (numbers[i] != kOtherLine) continue;
+    if (!others.empty()) others.push_back('\n');
+    others.append(line);
+  }
+  PyRef number_view = view_of({reinterpret_cast<const char*>(numbers.data()), numbers.size() * sizeof numbers[0]});
+  if (!number_view) return nullptr;
+  PyRef other_view = view_of(others);
+  PyRef list(other_view ? PyObject_CallFunctionObjArgs(build, number_view.get(), other_view.get(), nullptr) : nullptr);
+  release_view(number_view.get());
+  if (other_view) release_view(other_view.get());
+  if (list && list.get() == Py_None) internal_fault("an encoded line holds a line feed");
+  return list.release();
 }
 #else
 // On CPython creating each str directly is the cheapest way.
