@@ -164,7 +164,8 @@ expected<void, Error> append_events(const PreparedKyoku& kyoku, KyokuScratch& sc
 }
 
 void append_hora(std::vector<Event>& events, const HoraEntry& entry, const PreparedKyoku& kyoku) {
-  events.emplace_back(mjai::Hora{entry.actor, entry.target, entry.deltas, std::vector<Tile>(kyoku.ura_indicators.begin(), kyoku.ura_indicators.end())});
+  const std::vector<Tile> ura_markers(kyoku.ura_indicators.begin(), kyoku.ura_indicators.end());
+  events.emplace_back(mjai::Hora{entry.actor, entry.target, entry.deltas, ura_markers});
 }
 // The same line without copying the ura markers into an event.
 void append_hora(mjai::LineWriter& lines, const HoraEntry& entry, const PreparedKyoku& kyoku) {
