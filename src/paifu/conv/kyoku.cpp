@@ -41,18 +41,29 @@ expected<void, Error> decode_draws(Seat seat, const tenhou::ActionLists& lists, 
   const std::span<const tenhou::ActionItem> items = lists.draws(seat);
   out.clear();
   reserve_list(out, items.size());
+  // Each element gives one action: they are written through a local position, as stores
+  // through the vector would make every next action reload its end.
+  out.resize(items.size());
+  Action* next = out.data();
   for (const tenhou::ActionItem& item : items) {
     switch (item.form()) {
-      case Form::Tile: append(out, EventKind::Tsumo, seat, item.tile()); break;
+      case Form::Tile: {
+        Action& action = *next++;
+        action.kind = EventKind::Tsumo;
+        action.actor = seat;
+        action.pai = item.tile();
+        break;
+      }
       case Form::Call: {
         auto action = decode_draw_action(seat, lists.call_text(item));
         if (!action) return unexpected(std::move(action.error()));
-        out.push_back(*action);
+        *next++ = *action;
         break;
       }
       case Form::Marker: return unexpected(replay_error(ConversionErrorKind::MarkerInDrawList));
     }
   }
+  out.resize(static_cast<std::size_t>(next - out.data()));
   return {};
 }
 
