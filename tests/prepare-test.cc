@@ -31,10 +31,7 @@ RawLog log_with_results(std::vector<ResultItem> results) {
 
 Details details(std::vector<JsonValue> elements) {
   Details out;
-  for (JsonValue& element : elements) {
-    if (out.size < Details::kKept) out.leading[out.size] = std::move(element);
-    ++out.size;
-  }
+  for (JsonValue& element : elements) out.append(std::move(element));
   return out;
 }
 JsonValue num(std::uint64_t v) { return JsonValue{v}; }

@@ -2,7 +2,6 @@
 // The interpreter lock is released while the log is read, converted and written (no Python
 // object is touched there), so calls from several threads run at once; a call blocked on a file
 // still sees signals (Ctrl-C raises KeyboardInterrupt), taking the lock back to run the handlers.
-#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstddef>
@@ -282,32 +281,33 @@ class FixedLineTable {
   // it equals, byte for byte.
   std::uint16_t find(std::string_view line) const {
     const std::optional<std::size_t> head = head_of(line);
-    if (!head || std::memcmp(line.data(), heads_[*head].data(), kHead) != 0) return kOtherLine;
+    if (!head || std::memcmp(line.data(), heads_[*head]->data(), kHead) != 0) return kOtherLine;
     const std::string_view tail = line.substr(kHead);
     for (std::size_t slot = hash(*head, tail);; slot = (slot + 1) % kSlots) {
       const std::uint16_t number = slots_[slot];
       if (number == kOtherLine) return number;
       const Entry& entry = entries_[number];
-      if (entry.head == *head && std::string_view(entry.tail.data(), entry.tail_size) == tail) return number;
+      if (entry.head == *head && tail_of(entry.pieces) == tail) return number;
     }
   }
 
-  std::string text(std::uint16_t number) const {
-    const Entry& entry = entries_[number];
-    return std::string(heads_[entry.head].data(), kHead) + std::string(entry.tail.data(), entry.tail_size);
-  }
+  std::string text(std::uint16_t number) const { return text_of(entries_[number].pieces); }
   std::size_t size() const { return entries_.size(); }
 
  private:
   static constexpr std::size_t kHead = mjai::LinePieces::kHeadSize;
   static constexpr std::size_t kSlots = 2048;  // twice as many as lines, so that a probe ends soon
-  static constexpr std::size_t kTailBytes = 32;
 
+  // A line's pieces, kept by the encoder, and which of the heads it has.
   struct Entry {
-    std::array<char, kTailBytes> tail{};
-    std::uint8_t tail_size = 0;
+    mjai::LinePieces pieces;
     std::uint8_t head = 0;
   };
+
+  // What follows the head, without the line feed.
+  static std::string_view tail_of(const mjai::LinePieces& pieces) {
+    return {pieces.tail->data(), pieces.tail_size() - 1};
+  }
 
   // Which head the line would have: tsumo or dahai (byte 9), and the actor (byte 24).
   static std::optional<std::size_t> head_of(std::string_view line) {
@@ -329,26 +329,25 @@ class FixedLineTable {
 
   void add(const std::optional<mjai::LinePieces>& pieces) {
     if (!pieces) internal_fault("a seat and tile without their fixed line");
-    const std::string head(pieces->head->data(), kHead);
-    const std::string_view tail(pieces->tail->data(), pieces->tail_size() - 1);  // without its line feed
-    const std::optional<std::size_t> index = head_of(head + std::string(tail));
-    if (!index || tail.size() > kTailBytes || entries_.size() >= kSlots / 2) {
-      internal_fault("a fixed line that the table cannot hold");
+    const std::optional<std::size_t> head = head_of(text_of(*pieces));
+    if (!head || entries_.size() >= kSlots / 2) internal_fault("a fixed line that the table cannot hold");
+    // A line is found by its head's place: two heads in one place would give wrong lines.
+    if (heads_[*head] && std::memcmp(heads_[*head]->data(), pieces->head->data(), kHead) != 0) {
+      internal_fault("two heads of fixed lines in one place");
     }
-    heads_[*index] = *pieces->head;
-    Entry entry;
-    std::memcpy(entry.tail.data(), tail.data(), tail.size());
-    entry.tail_size = static_cast<std::uint8_t>(tail.size());
-    entry.head = static_cast<std::uint8_t>(*index);
+    heads_[*head] = pieces->head;
     const auto number = static_cast<std::uint16_t>(entries_.size());
-    entries_.push_back(entry);
-    std::size_t slot = hash(*index, tail);
+    entries_.push_back(Entry{*pieces, static_cast<std::uint8_t>(*head)});
+    std::size_t slot = hash(*head, tail_of(*pieces));
     while (slots_[slot] != kOtherLine) slot = (slot + 1) % kSlots;
     slots_[slot] = number;
   }
 
-  using LineHead = mjai::LinePieces::Head;
-  std::array<LineHead, 8> heads_{};
+  static std::string text_of(const mjai::LinePieces& pieces) {
+    return std::string(pieces.head->data(), kHead).append(tail_of(pieces));
+  }
+
+  std::array<const mjai::LinePieces::Head*, 8> heads_{};
   std::vector<Entry> entries_;
   std::array<std::uint16_t, kSlots> slots_{};
 };

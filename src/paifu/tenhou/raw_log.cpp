@@ -406,8 +406,7 @@ class LogReader {
     return each_element(a, "a sequence", [&](std::uint32_t i) -> Status {
       Result<JsonValue> value = generic(i);
       if (!value) return unexpected(std::move(value.error()));
-      if (out.size < Details::kKept) out.leading[out.size] = std::move(*value);
-      ++out.size;
+      out.append(std::move(*value));
       return {};
     });
   }

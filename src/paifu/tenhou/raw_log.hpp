@@ -198,6 +198,11 @@ struct Details {
   static constexpr std::size_t kKept = 2;
   std::array<JsonValue, kKept> leading{};  // elements past `size` stay null
   std::size_t size = 0;
+  // Counts the next element, and keeps it while fewer than kKept are.
+  void append(JsonValue&& element) {
+    if (size < kKept) leading[size] = std::move(element);
+    ++size;
+  }
   friend bool operator==(const Details&, const Details&) = default;
 };
 using ResultItem = std::variant<Label, Deltas, Details>;
