@@ -5,11 +5,14 @@
 #include <rapidjson/reader.h>
 #include <simdjson.h>
 
+#include <cstdlib>
 #include <optional>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "paifu/conv/convert.hpp"
+#include "paifu/conv/output.hpp"
 #include "paifu/conv/game_log.hpp"
 #include "paifu/conv/kyoku.hpp"
 #include "paifu/tenhou/raw_log.hpp"
@@ -108,6 +111,26 @@ void BM_ConvertLogFile(benchmark::State& state) {
   });
 }
 
+// What mjai_out naming a regular file adds to a call: each log's lines written as a temporary
+// beside the output (in TMPDIR, else /tmp) and renamed over the last log's.
+void BM_DeliverLines(benchmark::State& state) {
+  static const std::vector<paifu::mjai::Lines> lines = [] {
+    std::vector<paifu::mjai::Lines> result;
+    for (const auto& text : corpus()) result.push_back(paifu::conv::convert_log_text(text).value());
+    return result;
+  }();
+  const char* directory = std::getenv("TMPDIR");
+  const std::string path = std::string(directory && *directory ? directory : "/tmp") + "/paifu-bench-" +
+                           std::to_string(::getpid()) + ".mjson";
+  std::size_t index = 0;
+  run_over_corpus(state, [&](const std::string&) {
+    const bool delivered = paifu::conv::deliver_lines(lines[index], path).has_value();
+    index = (index + 1) % lines.size();
+    return delivered;
+  });
+  ::unlink(path.c_str());
+}
+
 // What the per-line buffers alone cost: one 128-byte buffer per event, as the encoder makes
 // them, allocated and released for every log. A floor under the whole conversion.
 void BM_LineBuffersOnly(benchmark::State& state) {
@@ -181,6 +204,7 @@ BENCHMARK(BM_ReadLogExactly);
 BENCHMARK(BM_ParseRawLog);
 BENCHMARK(BM_ConvertLogText);
 BENCHMARK(BM_ConvertLogFile);
+BENCHMARK(BM_DeliverLines);
 BENCHMARK(BM_LineBuffersOnly);
 BENCHMARK(BM_SeatActions);
 BENCHMARK(BM_Replay);
